@@ -1,0 +1,163 @@
+#include "app/cli.h"
+
+#include "app/console_host.h"
+#include "logo/slots.h"
+
+#include <QFileInfo>
+
+#include <optional>
+
+namespace vantrel {
+
+namespace {
+
+const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
+                      "\n"
+                      "commands:\n"
+                      "  where                               show the drive, the Windows directory and the slots\n"
+                      "  install startup|shutdown|switchoff FILE\n"
+                      "                                      copy FILE into a logo slot\n"
+                      "  restore startup|shutdown|switchoff|all\n"
+                      "                                      put the default picture back\n"
+                      "\n"
+                      "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
+                      "Run 'vantrel-cli <command> --help' for more.\n";
+
+const char kWhereUsage[] = "usage: vantrel-cli where\n"
+                           "Prints the directory that stands for drive C, the Windows directory, and\n"
+                           "for each logo slot its path, the native file and whether one is installed.\n";
+
+const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
+                             "Copies FILE into the slot, replacing what is there. Any file is accepted.\n";
+
+const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
+                             "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
+                             "from C:\\vantrel\\ back; all does the three and reports nothing.\n";
+
+std::optional<LogoSlot> parseSlot(const QString &word)
+{
+    const QString w = word.toLower();
+    if (w == "startup")
+        return LogoSlot::Startup;
+    if (w == "shutdown")
+        return LogoSlot::Shutdown;
+    if (w == "switchoff" || w == "switch-off")
+        return LogoSlot::SwitchOff;
+    return std::nullopt;
+}
+
+bool wantsHelp(const QStringList &arguments)
+{
+    return arguments.contains("--help") || arguments.contains("-h");
+}
+
+int usageError(CliContext &context, const QString &problem, const char *usage)
+{
+    context.err << "vantrel-cli: " << problem << "\n" << usage;
+    context.err.flush();
+    return kExitUsage;
+}
+
+int where(const QStringList &arguments, CliContext &context)
+{
+    if (wantsHelp(arguments)) {
+        context.out << kWhereUsage;
+        return kExitOk;
+    }
+    if (!arguments.isEmpty())
+        return usageError(context, "where takes no arguments", kWhereUsage);
+
+    ConsoleHost &host = context.host;
+    QTextStream &out = context.out;
+    try {
+        const QString windows = QueryWindowsDirectory(host);
+        out << "drive C:            " << host.nativePath("C:\\") << "\n";
+        out << "Windows directory:  " << windows << "  (" << host.nativePath(windows) << ")\n";
+        out << "program directory:  C:\\vantrel\\  (" << host.nativePath("C:\\vantrel\\") << ")\n";
+        for (const LogoSlot slot : kAllSlots) {
+            const QString path = installedPath(slot, windows);
+            const QString native = host.nativePath(path);
+            const QFileInfo info(native);
+            out << QStringLiteral("%1 %2 %3  ").arg(slotName(slot), -11).arg(path, -22).arg(native);
+            if (info.isFile())
+                out << "(installed, " << info.size() << " bytes)\n";
+            else
+                out << (slot == LogoSlot::Startup ? "(not installed: the default)\n"
+                                                  : "(missing)\n");
+        }
+    } catch (const HostError &error) {
+        context.err << "vantrel-cli: " << error.reason() << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int install(const QStringList &arguments, CliContext &context)
+{
+    if (wantsHelp(arguments)) {
+        context.out << kInstallUsage;
+        return kExitOk;
+    }
+    if (arguments.size() != 2)
+        return usageError(context, "install takes a slot and a file", kInstallUsage);
+    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
+    if (!slot)
+        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kInstallUsage);
+    try {
+        ChangeSlot(context.host, *slot, arguments[1], QueryWindowsDirectory(context.host));
+    } catch (const HostError &error) {
+        context.err << "vantrel-cli: cannot install the " << slotName(*slot)
+                    << " logo: " << error.reason() << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int restore(const QStringList &arguments, CliContext &context)
+{
+    if (wantsHelp(arguments)) {
+        context.out << kRestoreUsage;
+        return kExitOk;
+    }
+    if (arguments.size() != 1)
+        return usageError(context, "restore takes one slot, or all", kRestoreUsage);
+    const QString windows = QueryWindowsDirectory(context.host);
+    if (arguments[0].toLower() == "all") {
+        RestoreAllSlots(context.host, windows);
+        return kExitOk;
+    }
+    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
+    if (!slot)
+        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kRestoreUsage);
+    const int before = context.host.messagesShown();
+    RestoreSlot(context.host, *slot, windows);
+    return context.host.messagesShown() == before ? kExitOk : kExitFailed;
+}
+
+} // namespace
+
+int runCli(const QStringList &arguments, CliContext &context)
+{
+    const auto finish = [&](int code) {
+        context.out.flush();
+        context.err.flush();
+        return code;
+    };
+    if (arguments.isEmpty())
+        return finish(usageError(context, "no command given", kUsage));
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    if (command == "--help" || command == "-h" || command == "help") {
+        context.out << kUsage;
+        return finish(kExitOk);
+    }
+    if (command == "where")
+        return finish(where(rest, context));
+    if (command == "install")
+        return finish(install(rest, context));
+    if (command == "restore")
+        return finish(restore(rest, context));
+    return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
+}
+
+} // namespace vantrel

@@ -1,0 +1,28 @@
+#include "app/console_host.h"
+
+#include "host/picture.h"
+
+namespace vantrel {
+
+void ConsoleHost::messageBox(const QString &prompt)
+{
+    ++m_messages;
+    m_err << prompt << Qt::endl;
+}
+
+QImage ConsoleHost::loadPicture(const QString &path)
+{
+    return readPicture(nativePath(path), path);
+}
+
+QSize ConsoleHost::screenSizeTwips()
+{
+    throw HostError(QStringLiteral("there is no screen on the command line"));
+}
+
+void ConsoleHost::showFileDialog(FileDialog &, FileDialogKind)
+{
+    throw HostError(QStringLiteral("there are no dialogs on the command line"));
+}
+
+} // namespace vantrel

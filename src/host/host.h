@@ -1,0 +1,157 @@
+#pragma once
+
+// Host services: everything the program asks of the operating system.
+//
+// The windows and the core logic (slots, transform, preview) never touch the
+// file system, processes, dialogs or the desktop directly; they go through
+// `Host`. Paths given to the host are the program's own: DOS paths such as
+// "C:\logo.sys" (mapped onto a directory that stands for the drive, see
+// DriveMap), bare names relative to the current directory, or native
+// absolute paths as the file dialog returns them.
+//
+// SystemHost realises the file, process, settings and timer services on
+// Linux; DesktopHost adds the ones that need a desktop (message box, beep,
+// pictures, screen, file dialog). Tests use FakeHost.
+//
+// Every failing operation throws HostError, which carries a reason that a
+// caller may show or pass on. Nothing here shows anything by itself.
+
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <stdexcept>
+
+class QImage;
+
+namespace vantrel {
+
+// Positions and sizes are designed in twips; 15 twips make one pixel.
+inline constexpr int kTwipsPerPixel = 15;
+
+// The one error type of the host layer. what() is the reason, in words a
+// user can read ("cannot open C:\logo.sys: Permission denied").
+class HostError : public std::runtime_error {
+public:
+    explicit HostError(const QString &reason);
+    QString reason() const { return QString::fromUtf8(what()); }
+};
+
+// A file opened for raw byte access. Reads and writes either at an explicit
+// offset or at the current position, which each of them advances. Closing
+// happens on destruction at the latest; close() reports a failure to flush.
+class BinaryFile {
+public:
+    virtual ~BinaryFile() = default;
+
+    // Fills `into` completely from `offset` (or the current position);
+    // throws when fewer bytes are there.
+    virtual void readAt(std::int64_t offset, std::span<std::uint8_t> into) = 0;
+    virtual void read(std::span<std::uint8_t> into) = 0;
+
+    // Writes all of `data` at `offset` (or the current position).
+    virtual void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) = 0;
+    virtual void write(std::span<const std::uint8_t> data) = 0;
+
+    virtual void close() = 0;
+};
+
+enum class FileAccess {
+    // Reading only; a missing file is an error.
+    Read,
+    // Reading and writing; an absent file is created empty and an existing
+    // file is never truncated.
+    ReadWrite,
+};
+
+// How a started program's window should appear. Kept for the callers'
+// sake; desktop programs on Linux choose their own window state.
+enum class WindowStyle {
+    MinimizedWithFocus = 0,
+    NormalWithFocus = 1,
+};
+
+// A periodic timer. Ticks stop when the object is destroyed, so a window
+// that owns its timer gets ticks exactly while it is loaded.
+class Timer {
+public:
+    virtual ~Timer() = default;
+};
+
+// The state of a common file dialog, as its caller sets and reads it.
+// Filter is "description|patterns|description|patterns...", patterns within
+// one entry separated by ';'. FilterIndex is the 1-based entry selected
+// when the dialog opens.
+struct FileDialog {
+    QString DialogTitle;
+    QString FileName;
+    QString Filter;
+    int FilterIndex = 0;
+    bool CancelError = false;
+};
+
+enum class FileDialogKind { Open, Save };
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Files. Paths are program paths (see above).
+
+    // Makes `destination` a byte copy of `source`, replacing any file there.
+    // The old destination stays intact when the copy fails; a destination
+    // that is a symbolic link is replaced, its target left alone.
+    virtual void copyFile(const QString &source, const QString &destination) = 0;
+    // Removes the file; a missing file is an error.
+    virtual void deleteFile(const QString &path) = 0;
+    // Length in bytes; a missing file is an error.
+    virtual std::int64_t fileLength(const QString &path) = 0;
+    virtual std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) = 0;
+
+    // The native path a program path stands for.
+    virtual QString nativePath(const QString &path) = 0;
+
+    // Starts a program and returns at once. The line is split into the
+    // program and the rest, which reaches the program as one argument; no
+    // shell is involved. Throws when nothing could be started.
+    virtual void runCommandLine(const QString &commandLine, WindowStyle style) = 0;
+
+    // GetWindowsDirectoryA: writes the directory and a NUL into `buffer`
+    // (at most `size` bytes including the NUL) and returns its length, or
+    // 0 when the directory cannot be reported.
+    virtual unsigned windowsDirectory(char *buffer, unsigned size) = 0;
+
+    // GetTempPathA + GetTempFileNameA: creates a new empty file named
+    // prefix + four hex digits + ".TMP" in the temporary directory and
+    // returns its path.
+    virtual QString createTempFile(const QString &prefix) = 0;
+
+    // Per-user settings, strings as given.
+    virtual QString getSetting(const QString &application, const QString &section,
+                               const QString &key, const QString &defaultValue) = 0;
+    virtual void saveSetting(const QString &application, const QString &section,
+                             const QString &key, const QString &value) = 0;
+
+    // Periodic ticks every `intervalMs` until the returned timer is gone.
+    virtual std::unique_ptr<Timer> startTimer(int intervalMs, std::function<void()> onTick) = 0;
+
+    // Desktop services.
+
+    // Modal box with the exclamation icon, one OK button and the title
+    // "Vantrel 32"; returns when closed.
+    virtual void messageBox(const QString &prompt) = 0;
+    virtual void beep() = 0;
+    // Decodes a picture; a missing, unreadable or undecodable file (or a
+    // bitmap whose pixel data is cut short) is an error.
+    virtual QImage loadPicture(const QString &path) = 0;
+    // Width and height of the screen in twips.
+    virtual QSize screenSizeTwips() = 0;
+    // Shows the dialog modally. On OK, FileName becomes the chosen path. On
+    // cancel, throws when CancelError is set, otherwise leaves FileName.
+    virtual void showFileDialog(FileDialog &dialog, FileDialogKind kind) = 0;
+};
+
+} // namespace vantrel

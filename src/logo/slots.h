@@ -1,0 +1,61 @@
+#pragma once
+
+// The three logo slots and the operations on them.
+//
+// A slot is a fixed place where the system looks for one of its full-screen
+// pictures. Nothing about slots is kept in memory: what a slot holds is
+// whatever file lies at its installed path. Installing is a plain copy,
+// restoring a delete or a copy of the stock file from the program directory
+// "C:\vantrel\"; no operation opens or checks a picture.
+//
+// The Windows directory text (ending in a backslash, or empty when the
+// system could not say) comes from QueryWindowsDirectory; the main window
+// keeps it and passes it to every operation.
+
+#include "host/host.h"
+
+#include <array>
+
+namespace vantrel {
+
+enum class LogoSlot { Startup, Shutdown, SwitchOff };
+
+inline constexpr std::array<LogoSlot, 3> kAllSlots{LogoSlot::Startup, LogoSlot::Shutdown,
+                                                   LogoSlot::SwitchOff};
+
+// The word for a slot in messages and on the command line: "startup",
+// "shutdown", "switch-off".
+QString slotName(LogoSlot slot);
+
+// The file the slot's picture lives in, as the viewer and the restore
+// operations name it: "C:\logo.sys", or the Windows directory followed by
+// "logow.sys" / "logos.sys" (plain concatenation).
+QString installedPath(LogoSlot slot, const QString &windowsDirectory);
+
+// The stock copy restored into the slot; empty for the start-up slot,
+// whose default is that no file is there.
+QString stockPath(LogoSlot slot);
+
+// The message shown when restoring the slot fails.
+QString restoreFailedMessage(LogoSlot slot);
+
+// Asks the host for the Windows directory through its 255-character buffer
+// and returns it ending in a backslash, or the empty text when the host
+// reports nothing.
+QString QueryWindowsDirectory(Host &host);
+
+// Copies `source` into the slot, replacing what is there. The source is
+// not checked. Throws HostError with the reason when the copy fails; shows
+// nothing.
+void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory);
+
+// Puts the slot's default back: deletes the start-up file, or copies the
+// stock file over the shutdown or switch-off file. A failure shows the
+// slot's message through the host and changes nothing else.
+void RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
+
+// Restores all three slots in order, each step whether or not the one before
+// it worked, every failure ignored and nothing shown.
+void RestoreAllSlots(Host &host, const QString &windowsDirectory);
+
+} // namespace vantrel
