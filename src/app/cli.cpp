@@ -19,6 +19,9 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
                       "                                      copy FILE into a logo slot\n"
                       "  restore startup|shutdown|switchoff|all\n"
                       "                                      put the default picture back\n"
+                      "  animate SOURCE TARGET [--start S] [--reverse]\n"
+                      "                                      write an animated start-up logo\n"
+                      "  check FILE...                       tell whether files are logo bitmaps\n"
                       "\n"
                       "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
                       "Run 'vantrel-cli <command> --help' for more.\n";
@@ -157,6 +160,10 @@ int runCli(const QStringList &arguments, CliContext &context)
         return finish(install(rest, context));
     if (command == "restore")
         return finish(restore(rest, context));
+    if (command == "animate")
+        return finish(animateCommand(rest, context));
+    if (command == "check")
+        return finish(checkCommand(rest, context));
     return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
 }
 

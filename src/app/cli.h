@@ -7,6 +7,8 @@
 //   vantrel-cli where
 //   vantrel-cli install startup|shutdown|switchoff FILE
 //   vantrel-cli restore startup|shutdown|switchoff|all
+//   vantrel-cli animate SOURCE TARGET [--start S] [--reverse]
+//   vantrel-cli check FILE...
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
 // error), 2 a usage error.
@@ -28,5 +30,16 @@ struct CliContext {
 
 // Runs one command; `arguments` excludes the program name.
 int runCli(const QStringList &arguments, CliContext &context);
+
+// The logo bitmap commands (cli_image.cpp); `arguments` excludes the
+// command word. Each returns its exit status.
+
+// animate: writes TARGET from the logo bitmap SOURCE as AnimateLogo does;
+// the starting entry must be an integer 1..255 (default 236).
+int animateCommand(const QStringList &arguments, CliContext &context);
+// check: reports the length and the header fields of each FILE against the
+// logo bitmap's, with the animation state and the palette's warnings;
+// succeeds when every FILE is a logo bitmap.
+int checkCommand(const QStringList &arguments, CliContext &context);
 
 } // namespace vantrel

@@ -8,8 +8,12 @@
 // header block (file header, info header, palette) and the 128000-byte pixel
 // area; it never needs more of a file than those.
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace vantrel {
 
@@ -48,5 +52,64 @@ constexpr bool passesLengthTest(std::int64_t length)
 {
     return length == kLogoLength;
 }
+
+// Little-endian readers over a byte buffer. `offset` plus the field's size
+// must lie within `bytes`; the callers check that first.
+constexpr std::uint16_t readLe16(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+constexpr std::uint32_t readLe32(std::span<const std::uint8_t> bytes, std::size_t offset)
+{
+    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 |
+           std::uint32_t(bytes[offset + 2]) << 16 | std::uint32_t(bytes[offset + 3]) << 24;
+}
+
+// One header field as found in a file, next to what a logo bitmap holds
+// there. Fields that only carry information (the resolution,
+// biClrImportant) accept any value.
+struct HeaderField {
+    // The standard's name, "bfSize".
+    QString name;
+    std::size_t offset = 0;
+    // False when the file ends before the field does.
+    bool present = false;
+    // The value as read, "129078", or "missing".
+    QString found = QStringLiteral("missing");
+    // The value is one a logo bitmap may hold.
+    bool ok = false;
+    // What a logo bitmap holds there: "129078", "128000 or 0", "any".
+    QString expected;
+};
+
+// Reads each field of the file header and the info header from `header`,
+// the first bytes of a file (any number of them, also fewer than the 54 the
+// headers take), and judges it against the logo bitmap's field table.
+// Fields that reach beyond the end of `header` are reported missing and not
+// ok. Never reads outside `header`; never fails.
+std::vector<HeaderField> checkHeaderFields(std::span<const std::uint8_t> header);
+
+// The palette colour of entry `i` in a header block as "#RRGGBB" (the
+// entry's bytes are blue, green, red, reserved). `header` must hold at
+// least entryOffset(i) + 3 bytes.
+QString entryColour(std::span<const std::uint8_t> header, int i);
+
+// An entry of the animated range whose colour (blue, green, red) is also
+// the colour of an entry below the range: pixels of the two look alike, but
+// only those of `animated` change during the animation.
+struct ColourTwin {
+    int animated;
+    int still; // the lowest entry below the range with the same colour
+};
+
+// The twins of every entry of the animated range `start`..255 of the
+// header block (1078 bytes), in entry order, each with its lowest still
+// twin. `start` is 1..255.
+std::vector<ColourTwin> findColourTwins(std::span<const std::uint8_t> header, int start);
+
+// How many bytes of `pixels` are palette indexes of the animated range,
+// that is at least `start`.
+std::size_t countAnimatedPixels(std::span<const std::uint8_t> pixels, int start);
 
 } // namespace vantrel

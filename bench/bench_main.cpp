@@ -1,0 +1,138 @@
+// How fast the transform is, and how close it comes to a plain copy.
+//
+// BM_Flip and BM_FlipByTable remap one 32000-byte block of the pixel area.
+// BM_AnimateLogo writes a target from a source through the console tool's
+// host (the system file layer) on a temporary directory; BM_CopyLogo moves the same bytes through
+// the same BinaryFile calls with the same block sizes and nothing else, so it is the floor the
+// transform can be held against.
+
+#include "app/console_host.h"
+#include "image/animate.h"
+#include "image/logo_format.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using namespace vantrel;
+
+constexpr int kStart = kDefaultStartEntry;
+
+std::vector<std::uint8_t> pixelBlock()
+{
+    std::vector<std::uint8_t> block(kPixelBlockLength);
+    std::uint32_t state = 12345;
+    for (std::uint8_t &c : block) {
+        state = state * 1664525u + 1013904223u;
+        c = static_cast<std::uint8_t>(state >> 24);
+    }
+    return block;
+}
+
+template <void (*Remap)(std::span<std::uint8_t>, int)> void flipBenchmark(benchmark::State &state)
+{
+    std::vector<std::uint8_t> block = pixelBlock();
+    for (auto _ : state) {
+        Remap(block, kStart);
+        benchmark::DoNotOptimize(block.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(block.size()));
+}
+
+void BM_Flip(benchmark::State &state)
+{
+    flipBenchmark<Flip>(state);
+}
+BENCHMARK(BM_Flip);
+
+void BM_FlipByTable(benchmark::State &state)
+{
+    flipBenchmark<FlipByTable>(state);
+}
+BENCHMARK(BM_FlipByTable);
+
+// A temporary directory with a logo bitmap "source.bmp" and an existing
+// "target.bmp" of the same length, as a second run of the maker finds it.
+class Files {
+public:
+    Files()
+    {
+        if (!m_dir.isValid())
+            throw std::runtime_error("cannot create a temporary directory");
+        QByteArray logo(qsizetype(kLogoLength), '\0');
+        const std::vector<std::uint8_t> block = pixelBlock();
+        for (qsizetype i = 0; i < logo.size(); ++i)
+            logo[i] = char(block[std::size_t(i) % block.size()]);
+        write(source(), logo);
+        write(target(), logo);
+    }
+
+    QString source() const { return m_dir.filePath("source.bmp"); }
+    QString target() const { return m_dir.filePath("target.bmp"); }
+
+private:
+    static void write(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            throw std::runtime_error("cannot write " + path.toStdString());
+    }
+
+    QTemporaryDir m_dir;
+};
+
+void BM_AnimateLogo(benchmark::State &state, bool reverse)
+{
+    Files files;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    for (auto _ : state)
+        AnimateLogo(host, files.source(), files.target(), kStart, reverse);
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK_CAPTURE(BM_AnimateLogo, forward, false);
+BENCHMARK_CAPTURE(BM_AnimateLogo, reverse, true);
+
+// The transform's file work alone: the header block, then four blocks.
+void copyLogo(Host &host, const QString &source, const QString &target)
+{
+    const std::unique_ptr<BinaryFile> in = host.openBinary(source, FileAccess::Read);
+    const std::unique_ptr<BinaryFile> out = host.openBinary(target, FileAccess::ReadWrite);
+    std::array<std::uint8_t, kHeaderBlockLength> header;
+    in->readAt(0, header);
+    out->writeAt(0, header);
+    std::vector<std::uint8_t> block(kPixelBlockLength);
+    for (std::size_t i = 0; i < kPixelBlocks; ++i) {
+        const auto offset = static_cast<std::int64_t>(kHeaderBlockLength + i * kPixelBlockLength);
+        in->readAt(offset, block);
+        out->writeAt(offset, block);
+    }
+    in->close();
+    out->close();
+}
+
+void BM_CopyLogo(benchmark::State &state)
+{
+    Files files;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    for (auto _ : state)
+        copyLogo(host, files.source(), files.target());
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_CopyLogo);
+
+} // namespace
+
+BENCHMARK_MAIN();
