@@ -1,0 +1,70 @@
+#include "app/forms.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace vantrel {
+
+Form::Form(const FormContext &context) : m_context(context) {}
+
+Form::~Form()
+{
+    m_context.forms.forget(*this);
+}
+
+void Form::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    forms().unload(*this);
+}
+
+Forms::Forms(Host &host) : m_host(host) {}
+
+Forms::~Forms()
+{
+    std::vector<QPointer<Form>> doomed = std::move(m_leaving);
+    for (const auto &[type, form] : m_loaded)
+        doomed.emplace_back(form);
+    m_loaded.clear();
+    for (const QPointer<Form> &form : doomed)
+        delete form.data();
+}
+
+Form *Forms::findLoaded(std::type_index type) const
+{
+    const auto it = std::find_if(m_loaded.begin(), m_loaded.end(),
+                                 [&](const auto &entry) { return entry.first == type; });
+    return it == m_loaded.end() ? nullptr : it->second;
+}
+
+void Forms::forget(Form &form)
+{
+    std::erase_if(m_loaded, [&](const auto &entry) { return entry.second == &form; });
+}
+
+void Forms::unload(Form &form)
+{
+    const bool loaded = std::any_of(m_loaded.begin(), m_loaded.end(),
+                                    [&](const auto &entry) { return entry.second == &form; });
+    if (!loaded)
+        return;
+    forget(form);
+    form.hide();
+    std::erase_if(m_leaving, [](const QPointer<Form> &gone) { return gone.isNull(); });
+    m_leaving.emplace_back(&form);
+    // The window may be inside one of its own handlers right now.
+    form.deleteLater();
+}
+
+void Forms::endProgram()
+{
+    m_ended = true;
+    while (!m_loaded.empty())
+        unload(*m_loaded.back().second);
+    Q_EMIT programEnding();
+    QCoreApplication::quit();
+}
+
+} // namespace vantrel

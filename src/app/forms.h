@@ -1,0 +1,156 @@
+#pragma once
+
+// The life cycle of the program's windows.
+//
+// Every window of the program is a Form, and every Form is created and
+// destroyed by the one Forms manager, which behaves like the form runtime
+// the windows were designed for:
+//  - loading a window constructs it and runs its Form_Load once; loading a
+//    window that is already loaded hands back the loaded one;
+//  - showing a window loads it if needed, shows it modelessly and brings it
+//    to the front, so there is never more than one of each;
+//  - unloading destroys it; the next load starts afresh;
+//  - ending the program unloads every window, hidden ones included, and
+//    stops the event loop.
+//
+// Windows reach the host services and the manager through the FormContext
+// they are constructed with; they share no other state.
+
+#include "host/host.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+namespace vantrel {
+
+class Forms;
+
+// Twips, as the windows were designed (see kTwipsPerPixel).
+struct TwipRect {
+    int left;
+    int top;
+    int width;
+    int height;
+
+    // The same rectangle in pixels.
+    constexpr QRect pixels() const;
+};
+
+// What each window is given when it is loaded.
+struct FormContext {
+    Host &host;
+    Forms &forms;
+};
+
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    // Builds the window's controls; does not show it. A window is created by
+    // Forms::load only.
+    explicit Form(const FormContext &context);
+    ~Form() override;
+
+    // Runs once, right after construction, before the window is shown. The
+    // default does nothing.
+    virtual void Form_Load() {}
+
+protected:
+    Host &host() const { return m_context.host; }
+    Forms &forms() const { return m_context.forms; }
+
+    // Closing a window from its title bar unloads it. Windows that must end
+    // the program instead override this.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    FormContext m_context;
+};
+
+class Forms : public QObject {
+    Q_OBJECT
+public:
+    explicit Forms(Host &host);
+    // Destroys every window still loaded or waiting to be destroyed.
+    ~Forms() override;
+
+    // The loaded window of type F, loading it first (construction, then
+    // Form_Load) when there is none. A Form_Load that throws leaves the
+    // window unloaded and passes the exception on.
+    template <class F> F &load();
+
+    // Loads F if needed, shows it modelessly and brings it to the front.
+    template <class F> F &show();
+
+    template <class F> bool isLoaded() const { return find<F>() != nullptr; }
+
+    // The loaded window of type F, or null.
+    template <class F> F *find() const { return static_cast<F *>(findLoaded(typeid(F))); }
+
+    // Hides the window at once and destroys it when control returns to the
+    // event loop, so a window may unload itself from its own handler. It
+    // counts as unloaded from this call on. A window that is not loaded is
+    // left alone.
+    void unload(Form &form);
+
+    // Unloads every window, hidden ones included, and asks the event loop
+    // to quit. Nothing is asked or saved.
+    void endProgram();
+
+    // True once endProgram has run.
+    bool programEnded() const { return m_ended; }
+
+    // How many windows are loaded.
+    int loadedCount() const { return int(m_loaded.size()); }
+
+Q_SIGNALS:
+    // Raised by endProgram after every window is unloaded.
+    void programEnding();
+
+private:
+    friend class Form;
+    Form *findLoaded(std::type_index type) const;
+    void forget(Form &form);
+
+    Host &m_host;
+    std::vector<std::pair<std::type_index, Form *>> m_loaded;
+    std::vector<QPointer<Form>> m_leaving;
+    bool m_ended = false;
+};
+
+constexpr QRect TwipRect::pixels() const
+{
+    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+            height / kTwipsPerPixel};
+}
+
+template <class F> F &Forms::load()
+{
+    if (F *loaded = find<F>())
+        return *loaded;
+    auto *form = new F(FormContext{m_host, *this});
+    m_loaded.emplace_back(typeid(F), form);
+    try {
+        form->Form_Load();
+    } catch (...) {
+        forget(*form);
+        delete form;
+        throw;
+    }
+    return *form;
+}
+
+template <class F> F &Forms::show()
+{
+    F &form = load<F>();
+    form.show();
+    form.raise();
+    form.activateWindow();
+    return form;
+}
+
+} // namespace vantrel

@@ -1,0 +1,96 @@
+// Renders the program's windows to PNG files, for the documentation and for
+// checking the layout by eye:
+//
+//     vantrel-screenshots <directory>
+//
+// Runs on any Qt platform, the offscreen one included. The windows work on
+// a temporary drive C with a generated logo bitmap, so nothing of the
+// user's is read or written.
+
+#include "app/classic_look.h"
+#include "app/forms.h"
+#include "host/desktop_host.h"
+#include "logo/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+// A 320 x 400 logo bitmap at 8 bits per pixel: a sky blue ramp with a band
+// of the animated range across the middle.
+QImage makeLogo()
+{
+    QImage image(320, 400, QImage::Format_Indexed8);
+    QList<QRgb> palette;
+    for (int i = 0; i < 256; ++i)
+        palette << qRgb(i / 4, i / 2 + 40, 128 + i / 2);
+    for (int i = 236; i < 256; ++i)
+        palette[i] = qRgb(255, (i - 236) * 12, 0);
+    image.setColorTable(palette);
+    for (int y = 0; y < 400; ++y) {
+        uchar *line = image.scanLine(y);
+        for (int x = 0; x < 320; ++x) {
+            const bool band = y >= 180 && y < 220;
+            line[x] = uchar(band ? 236 + (x / 16) % 20 : y * 235 / 399);
+        }
+    }
+    return image;
+}
+
+bool save(QWidget &window, const QDir &directory, const QString &name, QTextStream &err)
+{
+    QCoreApplication::processEvents();
+    const QString path = directory.filePath(name);
+    if (!window.grab().save(path)) {
+        err << "vantrel-screenshots: cannot write " << path << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    vantrel::applyClassicLook(app);
+    QTextStream err(stderr);
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        err << "usage: vantrel-screenshots <directory>" << Qt::endl;
+        return 2;
+    }
+    const QDir directory(arguments[1]);
+    if (!QDir().mkpath(directory.path())) {
+        err << "vantrel-screenshots: cannot make " << directory.path() << Qt::endl;
+        return 1;
+    }
+
+    QTemporaryDir drive;
+    if (!drive.isValid()) {
+        err << "vantrel-screenshots: cannot make a temporary drive" << Qt::endl;
+        return 1;
+    }
+    qputenv("VANTREL_DRIVE_C", QFile::encodeName(drive.path()));
+    QDir(drive.path()).mkpath(QStringLiteral("WINDOWS"));
+    const QString logo = QDir(drive.path()).filePath(QStringLiteral("sky.bmp"));
+    if (!makeLogo().save(logo, "BMP")) {
+        err << "vantrel-screenshots: cannot write " << logo << Qt::endl;
+        return 1;
+    }
+
+    vantrel::DesktopHost host;
+    vantrel::Forms forms(host);
+    auto &form1 = forms.show<vantrel::Form1>();
+    bool ok = save(form1, directory, QStringLiteral("form1.png"), err);
+    form1.setLabel1Caption(logo);
+    ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+// The host of the desktop program: the system services, plus the ones that
+// need a desktop session, realised with Qt Widgets.
+//
+//  - message boxes are modal QMessageBoxes over the active window;
+//  - the file dialog is Qt's own (not the platform's) QFileDialog, fed
+//    with the program's "description|patterns" filters.
+
+#include "host/system_host.h"
+
+#include <QStringList>
+
+namespace vantrel {
+
+class DesktopHost : public SystemHost {
+public:
+    void messageBox(const QString &prompt) override;
+    void beep() override;
+    QImage loadPicture(const QString &path) override;
+    // Throws HostError when there is no screen.
+    QSize screenSizeTwips() override;
+    // Opens the dialog at the directory of a FileName that names a file
+    // (a DOS path through the drive map, or a native path) with that name
+    // preselected; a FileName with wildcards is only shown as the name-box
+    // text. The patterns of the filters match names regardless of case.
+    void showFileDialog(FileDialog &dialog, FileDialogKind kind) override;
+};
+
+// The Qt name filters for a filter text "description|patterns|...": one
+// "description (pattern pattern)" entry per pair, the ';'-separated
+// patterns listed last so that Qt takes them and not any parenthesis of
+// the description. A description without patterns matches every file.
+// Empty text gives no entries.
+QStringList toQtNameFilters(const QString &filter);
+
+// True when `name` holds a wildcard character ('*' or '?').
+bool hasWildcard(const QString &name);
+
+} // namespace vantrel

@@ -1,0 +1,468 @@
+#include "logo/form1.h"
+
+#include "app/brand.h"
+#include "app/classic_look.h"
+#include "app/open_dlg.h"
+#include "logo/viewer.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace vantrel {
+
+namespace {
+
+// Twips, as the window was designed; positions are relative to the client
+// area or to the frame that holds the control.
+constexpr TwipRect kWindow{2970, 1875, 6000, 5040};
+constexpr TwipRect kVog{4440, 720, 1455, 375};
+constexpr TwipRect kFrame2{120, 3120, 5775, 735};
+constexpr TwipRect kLabel1{120, 360, 5535, 255};
+constexpr TwipRect kCommand8{4440, 360, 1455, 375};
+constexpr TwipRect kCommand7{4440, 1200, 1455, 375};
+constexpr TwipRect kCommand6{4440, 2640, 1455, 375};
+constexpr TwipRect kCommand4{4440, 2040, 1455, 375};
+constexpr TwipRect kCommand1{4440, 1680, 1455, 375};
+constexpr TwipRect kOp{4440, 0, 1455, 375};
+constexpr TwipRect kFrame1{120, 3840, 5775, 1095};
+constexpr TwipRect kCommand5{3960, 600, 1695, 375};
+constexpr TwipRect kChoff{3960, 240, 1695, 375};
+constexpr TwipRect kCommand3{2040, 600, 1695, 375};
+constexpr TwipRect kChshut{2040, 240, 1695, 375};
+constexpr TwipRect kCommand2{120, 600, 1695, 375};
+constexpr TwipRect kChstart{120, 240, 1695, 375};
+constexpr TwipRect kLabel2{4440, 2400, 1455, 255};
+constexpr TwipRect kOpen{120, 0, 4095, 3015};
+
+const QColor kLightGrey(0xC0, 0xC0, 0xC0);
+
+QString noFileCaption()
+{
+    return QStringLiteral("No file selected. Please select a file.");
+}
+
+QString changeFailedMessage(LogoSlot slot, const QString &reason)
+{
+    return QStringLiteral("Vantrel could not change the %1 logo: %2").arg(slotName(slot), reason);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const TwipRect &place, bool flat = true)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place.pixels());
+    button->setFont(sansSerifFont(8.25, false));
+    button->setAutoDefault(false);
+    if (flat)
+        makeFlat(*button);
+    return button;
+}
+
+QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
+                     const TwipRect &place)
+{
+    auto *frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QLatin1String(name));
+    frame->setGeometry(place.pixels());
+    return frame;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption,
+                  const TwipRect &place)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(place.pixels());
+    return label;
+}
+
+QAction *makeAction(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+QMenu *makeMenu(QWidget *owner, const char *name, const QString &caption)
+{
+    auto *menu = new QMenu(caption, owner);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+}
+
+} // namespace
+
+Form1::Form1(const FormContext &context) : Form(context)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QLatin1String(brand::kName) + QStringLiteral(" Vantrel 32-bit"));
+    // A fixed dialog frame: a title bar with the close box, nothing to
+    // resize, minimise or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(sansSerifFont(8.25, true));
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, kLightGrey);
+    setPalette(grey);
+    setAutoFillBackground(true);
+
+    createMenus();
+    createControls();
+    setFocusOrder();
+    connectHandlers();
+
+    const QRect place = kWindow.pixels();
+    const int menuHeight = menuBar->sizeHint().height();
+    menuBar->setGeometry(0, 0, place.width(), menuHeight);
+    client->setGeometry(0, menuHeight, place.width(), place.height());
+    setFixedSize(place.width(), menuHeight + place.height());
+    move(place.topLeft());
+}
+
+void Form1::createControls()
+{
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+
+    vog = makeButton(client, "vog", QStringLiteral("Vog Animate"), kVog, false);
+
+    Frame2 = makeFrame(client, "Frame2", QStringLiteral("File Path"), kFrame2);
+    Frame2->setFont(scriptFont(18, true));
+    Label1 = makeLabel(Frame2, "Label1", noFileCaption(), kLabel1);
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label1->setFont(sansSerifFont(9.75, false));
+
+    Command8 = makeButton(client, "Command8", QStringLiteral("Edit bitmap"), kCommand8);
+    Command8->setEnabled(false);
+    Command7 = makeButton(client, "Command7", QStringLiteral("Restore All"), kCommand7);
+    Command6 = makeButton(client, "Command6", QStringLiteral("Exit"), kCommand6);
+    Command4 = makeButton(client, "Command4", QStringLiteral("Help"), kCommand4);
+    Command1 = makeButton(client, "Command1", QStringLiteral("About"), kCommand1);
+    Op = makeButton(client, "Op", QStringLiteral("Open File"), kOp);
+
+    Frame1 = makeFrame(client, "Frame1", QString(), kFrame1);
+    Command5 = makeButton(Frame1, "Command5", QStringLiteral("Restore Turn Off"), kCommand5);
+    choff = makeButton(Frame1, "choff", QStringLiteral("Change Turn Off"), kChoff);
+    Command3 = makeButton(Frame1, "Command3", QStringLiteral("Restore Shutdown"), kCommand3);
+    chshut = makeButton(Frame1, "chshut", QStringLiteral("Change Shutdown"), kChshut);
+    Command2 = makeButton(Frame1, "Command2", QStringLiteral("Restore Startup"), kCommand2);
+    chstart = makeButton(Frame1, "chstart", QStringLiteral("Change Startup"), kChstart);
+    for (QPushButton *change : {choff, chshut, chstart})
+        change->setEnabled(false);
+
+    Label2 = makeLabel(client, "Label2", QStringLiteral("Label2"), kLabel2);
+    Label2->setVisible(false);
+
+    open = makeLabel(client, "open", QString(), kOpen);
+    open->setFrameStyle(QFrame::Box | QFrame::Plain);
+    open->setLineWidth(1);
+    open->setScaledContents(true);
+}
+
+void Form1::createMenus()
+{
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    const QString brandName = QLatin1String(brand::kName);
+
+    File = makeMenu(this, "File", QStringLiteral("File"));
+    Openf = makeAction(File, "Openf", QStringLiteral("Open"));
+    Restore = makeAction(File, "Restore", QStringLiteral("Restore All"));
+    internet = makeMenu(File, "internet", QStringLiteral("internet"));
+    web = makeAction(internet, "web", brandName + QStringLiteral(" web site"));
+    mail = makeAction(internet, "mail", QStringLiteral("Mail ") + brandName);
+    File->addMenu(internet);
+    vread = makeAction(File, "vread", QStringLiteral("View Readme"));
+    Exit = makeAction(File, "Exit", QStringLiteral("Exit"));
+
+    edit = makeMenu(this, "edit", QStringLiteral("Edit"));
+    ebitmap = makeAction(edit, "ebitmap", QStringLiteral("Edit bitmap"));
+
+    Tools = makeMenu(this, "Tools", QStringLiteral("Tools"));
+    animake = makeAction(Tools, "animake", QStringLiteral("Animation Maker"));
+
+    view = makeMenu(this, "view", QStringLiteral("View"));
+    vstart = makeAction(view, "vstart", QStringLiteral("Startup"));
+    Vshut = makeAction(view, "Vshut", QStringLiteral("Shutdown"));
+    Voff = makeAction(view, "Voff", QStringLiteral("Switch off"));
+
+    Help = makeMenu(this, "Help", QStringLiteral("Help"));
+    about = makeAction(Help, "about", QStringLiteral("About"));
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // Menus use the system's regular menu font, not the window's bold one.
+    const QFont menuFont = sansSerifFont(8.25, false);
+    menuBar->setFont(menuFont);
+    for (QMenu *menu : {File, internet, edit, Tools, view, Help})
+        menu->setFont(menuFont);
+    for (QMenu *menu : {File, edit, Tools, view, Help})
+        menuBar->addMenu(menu);
+}
+
+void Form1::setFocusOrder()
+{
+    QWidget *const order[] = {chstart,  Command2, chshut,   Command3, choff,    Command5, Op,
+                              Command1, Command4, Command6, Command7, Command8, vog};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    // chstart is disabled at start, so the first button that can take the
+    // focus is Restore Startup.
+    Command2->setFocus();
+}
+
+void Form1::connectHandlers()
+{
+    connect(Op, &QPushButton::clicked, this, &Form1::Op_Click);
+    connect(Openf, &QAction::triggered, this, &Form1::Openf_Click);
+    connect(chstart, &QPushButton::clicked, this, &Form1::chstart_Click);
+    connect(chshut, &QPushButton::clicked, this, &Form1::chshut_Click);
+    connect(choff, &QPushButton::clicked, this, &Form1::choff_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(Restore, &QAction::triggered, this, &Form1::Restore_Click);
+    connect(vstart, &QAction::triggered, this, &Form1::vstart_Click);
+    connect(Vshut, &QAction::triggered, this, &Form1::Vshut_Click);
+    connect(Voff, &QAction::triggered, this, &Form1::Voff_Click);
+    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+    connect(ebitmap, &QAction::triggered, this, &Form1::ebitmap_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(vread, &QAction::triggered, this, &Form1::vread_Click);
+    connect(web, &QAction::triggered, this, &Form1::web_Click);
+    connect(mail, &QAction::triggered, this, &Form1::mail_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(about, &QAction::triggered, this, &Form1::about_Click);
+    connect(vog, &QPushButton::clicked, this, &Form1::vog_Click);
+    connect(animake, &QAction::triggered, this, &Form1::animake_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
+}
+
+void Form1::setLabel1Caption(const QString &caption)
+{
+    Label1->setText(caption);
+    Label1_Change();
+}
+
+void Form1::Form_Load()
+{
+    Label2->setText(QueryWindowsDirectory(host()));
+}
+
+void Form1::Op_Click()
+{
+    chooseSourceFile();
+}
+
+void Form1::Openf_Click()
+{
+    chooseSourceFile();
+}
+
+void Form1::chooseSourceFile()
+{
+    FileDialog &dialog = forms().load<OpenDlg>().CMDialog1;
+    dialog.Filter = QStringLiteral("Bitmaps (*.bmp;*.sys)|*.bmp;*.sys");
+    // Selects the one filter.
+    dialog.FilterIndex = 1;
+    dialog.CancelError = true;
+    dialog.FileName = QStringLiteral("*.bmp;*.sys");
+    try {
+        host().showFileDialog(dialog, FileDialogKind::Open);
+    } catch (const std::exception &) {
+        // Cancelled, or the dialog could not be shown: nothing changes.
+        return;
+    }
+    setLabel1Caption(dialog.FileName);
+}
+
+void Form1::Label1_Change()
+{
+    try {
+        showInPreview(*open, host().loadPicture(Label1->text()));
+    } catch (const HostError &) {
+        // Not a picture: there is nothing to preview, but the file can
+        // still be installed or edited.
+        open->clear();
+    }
+    for (QPushButton *button : {chstart, chshut, choff, Command8})
+        button->setEnabled(true);
+}
+
+void Form1::changeSlot(LogoSlot slot, QPushButton &button)
+{
+    try {
+        ChangeSlot(host(), slot, Label1->text(), Label2->text());
+    } catch (const HostError &error) {
+        host().messageBox(changeFailedMessage(slot, error.reason()));
+        return;
+    }
+    button.setEnabled(false);
+}
+
+void Form1::chstart_Click()
+{
+    changeSlot(LogoSlot::Startup, *chstart);
+}
+
+void Form1::chshut_Click()
+{
+    changeSlot(LogoSlot::Shutdown, *chshut);
+}
+
+void Form1::choff_Click()
+{
+    changeSlot(LogoSlot::SwitchOff, *choff);
+}
+
+void Form1::restoreSlot(LogoSlot slot)
+{
+    RestoreSlot(host(), slot, Label2->text());
+}
+
+void Form1::Command2_Click()
+{
+    restoreSlot(LogoSlot::Startup);
+}
+
+void Form1::Command3_Click()
+{
+    restoreSlot(LogoSlot::Shutdown);
+}
+
+void Form1::Command5_Click()
+{
+    restoreSlot(LogoSlot::SwitchOff);
+}
+
+void Form1::Command7_Click()
+{
+    RestoreAllSlots(host(), Label2->text());
+}
+
+void Form1::Restore_Click()
+{
+    RestoreAllSlots(host(), Label2->text());
+}
+
+void Form1::viewSlot(LogoSlot slot)
+{
+    ViewSlot(host(), slot, Label2->text(), *open, *Command8);
+}
+
+void Form1::vstart_Click()
+{
+    viewSlot(LogoSlot::Startup);
+}
+
+void Form1::Vshut_Click()
+{
+    viewSlot(LogoSlot::Shutdown);
+}
+
+void Form1::Voff_Click()
+{
+    viewSlot(LogoSlot::SwitchOff);
+}
+
+void Form1::run(const QString &commandLine, WindowStyle style, const QString &failureMessage)
+{
+    try {
+        host().runCommandLine(commandLine, style);
+    } catch (const HostError &) {
+        host().messageBox(failureMessage);
+    }
+}
+
+void Form1::editBitmap()
+{
+    // The path goes unquoted: Paint gets the caption exactly as shown.
+    run(QStringLiteral("pbrush ") + Label1->text(), WindowStyle::NormalWithFocus,
+        QStringLiteral("Sorry mate I cannot find Paint!"));
+}
+
+void Form1::Command8_Click()
+{
+    editBitmap();
+}
+
+void Form1::ebitmap_Click()
+{
+    editBitmap();
+}
+
+void Form1::showReadme()
+{
+    run(QStringLiteral("notepad.exe c:\\vantrel\\readme.txt"), WindowStyle::NormalWithFocus,
+        QStringLiteral("Sorry, Vantrel cannot start a text editor to show the readme."));
+}
+
+void Form1::Command4_Click()
+{
+    showReadme();
+}
+
+void Form1::vread_Click()
+{
+    showReadme();
+}
+
+void Form1::web_Click()
+{
+    run(brand::webCommandLine(), WindowStyle::MinimizedWithFocus,
+        QStringLiteral("Sorry, Vantrel cannot open ") + brand::webUrl());
+}
+
+void Form1::mail_Click()
+{
+    run(brand::mailCommandLine(), WindowStyle::MinimizedWithFocus,
+        QStringLiteral("Sorry, Vantrel cannot open ") + brand::mailUrl());
+}
+
+void Form1::Command1_Click()
+{
+    // Shows the credits box once it exists.
+}
+
+void Form1::about_Click()
+{
+    // Shows the credits box once it exists.
+}
+
+void Form1::vog_Click()
+{
+    // Shows the animation maker once it exists.
+}
+
+void Form1::animake_Click()
+{
+    // Shows the animation maker once it exists.
+}
+
+void Form1::Command6_Click()
+{
+    forms().unload(*this);
+    forms().endProgram();
+}
+
+void Form1::Exit_Click()
+{
+    forms().endProgram();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    forms().endProgram();
+}
+
+} // namespace vantrel

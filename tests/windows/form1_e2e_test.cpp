@@ -1,0 +1,125 @@
+// The main window with the real desktop host on a temporary drive: Qt's
+// own file dialog, driven like a user would, chooses a bitmap that is then
+// previewed and installed; a real message box reports a failed restore.
+
+#include "app/forms.h"
+#include "host/desktop_host.h"
+#include "logo/form1.h"
+#include "support/fake_host.h"
+#include "windows/modal_driver.h"
+
+#include <QBuffer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+using namespace vantrel;
+using vantrel::test::TempDrive;
+using vantrel::test::whenModal;
+
+namespace {
+
+QByteArray logoBytes()
+{
+    QImage image(320, 400, QImage::Format_Indexed8);
+    QList<QRgb> palette;
+    for (int i = 0; i < 256; ++i)
+        palette << qRgb(i, 255 - i, 128);
+    image.setColorTable(palette);
+    for (int y = 0; y < 400; ++y)
+        std::fill_n(image.scanLine(y), 320, uchar(y % 256));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return buffer.data();
+}
+
+} // namespace
+
+class Form1EndToEndTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void chooseThroughQtsDialogPreviewAndInstall();
+    void failedRestoreShowsARealMessageBox();
+};
+
+void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
+{
+    TempDrive drive;
+    drive.makeDirectory("WINDOWS");
+    const QByteArray logo = logoBytes();
+    QCOMPARE(logo.size(), 129078);
+    drive.write("My Pictures/Sky.BMP", logo);
+    const QString chosen = QFileInfo(drive.path("My Pictures/Sky.BMP")).absoluteFilePath();
+
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QString initialText;
+    bool timedOut = false;
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) {
+            auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            initialText = name->text();
+            // Typing would open the name completer's popup, which takes
+            // the Return key for itself; pasting the path does not.
+            name->setText(chosen);
+            QTest::keyClick(name, Qt::Key_Return);
+        },
+        &timedOut);
+    QTest::mouseClick(form.Op, Qt::LeftButton);
+
+    QVERIFY(!timedOut);
+    QCOMPARE(initialText, QStringLiteral("*.bmp;*.sys"));
+    QCOMPARE(form.Label1->text(), chosen);
+    QVERIFY(!form.open->pixmap().isNull());
+    QCOMPARE(form.open->pixmap().size(), QSize(320, 400));
+    QVERIFY(form.chstart->isEnabled());
+    QVERIFY(form.Command8->isEnabled());
+
+    QString unexpected;
+    whenModal<QMessageBox>([&](QMessageBox &box) {
+        unexpected = box.text();
+        box.close();
+    }, nullptr, 30);
+    QTest::mouseClick(form.chstart, Qt::LeftButton);
+    QTest::qWait(400);
+    QCOMPARE(unexpected, QString());
+    QCOMPARE(drive.read("logo.sys"), logo);
+    QVERIFY(!form.chstart->isEnabled());
+    QVERIFY(form.chshut->isEnabled());
+}
+
+void Form1EndToEndTest::failedRestoreShowsARealMessageBox()
+{
+    TempDrive drive;
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QString title;
+    QString text;
+    bool timedOut = false;
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            title = box.windowTitle();
+            text = box.text();
+            QTest::keyClick(&box, Qt::Key_Return);
+        },
+        &timedOut);
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+
+    QVERIFY(!timedOut);
+    QCOMPARE(title, QStringLiteral("Vantrel 32"));
+    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QVERIFY(form.isVisible());
+}
+
+QTEST_MAIN(Form1EndToEndTest)
+#include "form1_e2e_test.moc"
