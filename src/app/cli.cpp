@@ -54,12 +54,6 @@ bool wantsHelp(const QStringList &arguments)
     return arguments.contains("--help") || arguments.contains("-h");
 }
 
-int usageError(CliContext &context, const QString &problem, const char *usage)
-{
-    context.err << "vantrel-cli: " << problem << "\n" << usage;
-    context.err.flush();
-    return kExitUsage;
-}
 
 int where(const QStringList &arguments, CliContext &context)
 {
@@ -138,6 +132,13 @@ int restore(const QStringList &arguments, CliContext &context)
 }
 
 } // namespace
+
+int usageError(CliContext &context, const QString &problem, const char *usage)
+{
+    context.err << "vantrel-cli: " << problem << "\n" << usage;
+    context.err.flush();
+    return kExitUsage;
+}
 
 int runCli(const QStringList &arguments, CliContext &context)
 {

@@ -31,6 +31,10 @@ struct CliContext {
 // Runs one command; `arguments` excludes the program name.
 int runCli(const QStringList &arguments, CliContext &context);
 
+// Writes "vantrel-cli: <problem>" and the command's usage to standard
+// error and returns kExitUsage; for the commands' own use.
+int usageError(CliContext &context, const QString &problem, const char *usage);
+
 // The logo bitmap commands (cli_image.cpp); `arguments` excludes the
 // command word. Each returns its exit status.
 

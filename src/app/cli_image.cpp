@@ -29,12 +29,6 @@ const char kCheckUsage[] =
     "and the colour of palette entry 0, the border around the picture at start-up.\n"
     "Exit status 0 when every FILE is a logo bitmap, 1 otherwise.\n";
 
-int usageError(CliContext &context, const QString &problem, const char *usage)
-{
-    context.err << "vantrel-cli: " << problem << "\n" << usage;
-    return kExitUsage;
-}
-
 bool isHelp(const QString &argument)
 {
     return argument == "--help" || argument == "-h";

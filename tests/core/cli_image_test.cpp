@@ -2,6 +2,7 @@
 
 #include "app/console_host.h"
 #include "image/logo_format.h"
+#include "support/cli_run.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
 
@@ -13,26 +14,6 @@ using namespace vantrel;
 using namespace vantrel::test;
 
 namespace {
-
-struct CliRun {
-    int code;
-    QString out;
-    QString err;
-};
-
-// Runs one command in-process on the temporary drive.
-CliRun runCommand(const QStringList &arguments)
-{
-    CliRun run{0, {}, {}};
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    ConsoleHost host(err);
-    CliContext context{host, out, err};
-    run.code = runCli(arguments, context);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 // A logo as the animation maker leaves it: S = 236 in byte 50, entry 0 a
 // dark blue, and a known number of pixels in the animated range.

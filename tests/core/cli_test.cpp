@@ -1,5 +1,6 @@
 #include "app/cli.h"
 #include "app/console_host.h"
+#include "support/cli_run.h"
 #include "support/fake_host.h"
 
 #include <QProcess>
@@ -7,26 +8,11 @@
 #include <gtest/gtest.h>
 
 using namespace vantrel;
+using vantrel::test::CliRun;
+using vantrel::test::runCommand;
 using vantrel::test::TempDrive;
 
 namespace {
-
-struct CliRun {
-    int code;
-    QString out;
-    QString err;
-};
-
-CliRun runInProcess(const QStringList &arguments)
-{
-    CliRun run{0, {}, {}};
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    ConsoleHost host(err);
-    CliContext context{host, out, err};
-    run.code = runCli(arguments, context);
-    return run;
-}
 
 struct UsageCase {
     const char *name;
@@ -39,7 +25,7 @@ class CliUsage : public ::testing::TestWithParam<UsageCase> {};
 TEST_P(CliUsage, IsAUsageErrorWithExitTwo)
 {
     TempDrive drive;
-    const CliRun run = runInProcess(GetParam().arguments);
+    const CliRun run = runCommand(GetParam().arguments);
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_EQ(run.err.section('\n', 0, 0), QString::fromUtf8(GetParam().firstLine));
     EXPECT_TRUE(run.out.isEmpty());
@@ -60,11 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Cli, EveryCommandExplainsItselfWithHelp)
 {
     for (const QString &command : QStringList{"where", "install", "restore"}) {
-        const CliRun run = runInProcess({command, "--help"});
+        const CliRun run = runCommand({command, "--help"});
         EXPECT_EQ(run.code, kExitOk);
         EXPECT_TRUE(run.out.startsWith("usage: vantrel-cli " + command)) << run.out.toStdString();
     }
-    EXPECT_TRUE(runInProcess({"--help"}).out.startsWith("usage: vantrel-cli <command>"));
+    EXPECT_TRUE(runCommand({"--help"}).out.startsWith("usage: vantrel-cli <command>"));
 }
 
 TEST(Cli, InstallCopiesTheFileIntoTheSlot)
@@ -72,7 +58,7 @@ TEST(Cli, InstallCopiesTheFileIntoTheSlot)
     TempDrive drive;
     drive.makeInstallation();
     drive.write("my logo.bmp", "picture bytes");
-    const CliRun run = runInProcess({"install", "switchoff", drive.path("my logo.bmp")});
+    const CliRun run = runCommand({"install", "switchoff", drive.path("my logo.bmp")});
     EXPECT_EQ(run.code, kExitOk);
     EXPECT_TRUE(run.err.isEmpty());
     EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "picture bytes");
@@ -81,7 +67,7 @@ TEST(Cli, InstallCopiesTheFileIntoTheSlot)
 TEST(Cli, InstallReportsTheReasonWhenTheCopyFails)
 {
     TempDrive drive;
-    const CliRun run = runInProcess({"install", "startup", "C:\\missing.bmp"});
+    const CliRun run = runCommand({"install", "startup", "C:\\missing.bmp"});
     EXPECT_EQ(run.code, kExitFailed);
     EXPECT_EQ(run.err, "vantrel-cli: cannot install the startup logo: cannot open C:\\missing.bmp: "
                        "No such file or directory\n");
@@ -91,10 +77,10 @@ TEST(Cli, InstallReportsTheReasonWhenTheCopyFails)
 TEST(Cli, RestoreWritesTheSlotsMessageWordForWordAndFails)
 {
     TempDrive drive;
-    CliRun run = runInProcess({"restore", "startup"});
+    CliRun run = runCommand({"restore", "startup"});
     EXPECT_EQ(run.code, kExitFailed);
     EXPECT_EQ(run.err, "The startup logo is already set to default.\n");
-    run = runInProcess({"restore", "shutdown"});
+    run = runCommand({"restore", "shutdown"});
     EXPECT_EQ(run.code, kExitFailed);
     EXPECT_EQ(run.err, "Vantrel cannot find the shutdown screen file: Try looking in the vantrel "
                        "directory\n");
@@ -104,7 +90,7 @@ TEST(Cli, RestoreAllStaysSilentEvenWhenStepsFail)
 {
     TempDrive drive;
     drive.write("logo.sys", "custom");
-    const CliRun run = runInProcess({"restore", "all"});
+    const CliRun run = runCommand({"restore", "all"});
     EXPECT_EQ(run.code, kExitOk);
     EXPECT_TRUE(run.err.isEmpty());
     EXPECT_TRUE(run.out.isEmpty());
@@ -116,7 +102,7 @@ TEST(Cli, WhereShowsTheDriveAndEachSlot)
     TempDrive drive;
     drive.makeInstallation();
     drive.write("WINDOWS/logow.sys", QByteArray(129078, 'x'));
-    const CliRun run = runInProcess({"where"});
+    const CliRun run = runCommand({"where"});
     EXPECT_EQ(run.code, kExitOk);
     const QStringList lines = run.out.split('\n');
     ASSERT_GE(lines.size(), 6);
