@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds vantrel-screenshots and renders every window of the program into
-# docs/screenshots/. Uses Qt's offscreen platform, or a virtual X server
-# when xvfb-run is installed and VANTREL_SCREENSHOTS_X11 is set (the X11
-# platform draws window decorations' contents the same way).
+# docs/screenshots/. Uses Qt's offscreen platform; with
+# VANTREL_SCREENSHOTS_X11 set and xvfb-run installed, a virtual X server
+# instead. Either way the pictures show the windows' contents only, without
+# the title bar the window manager would draw.
 #
 #     scripts/screenshots.sh [build-directory]
 set -eu

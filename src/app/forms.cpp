@@ -7,7 +7,8 @@
 
 namespace vantrel {
 
-Form::Form(const FormContext &context) : m_context(context) {}
+Form::Form(const FormContext &context) : m_context(context)
+{}
 
 Form::~Form()
 {
@@ -20,7 +21,8 @@ void Form::closeEvent(QCloseEvent *event)
     forms().unload(*this);
 }
 
-Forms::Forms(Host &host) : m_host(host) {}
+Forms::Forms(Host &host) : m_host(host)
+{}
 
 Forms::~Forms()
 {

@@ -38,7 +38,8 @@ int main(int argc, char *argv[])
     try {
         vantrel::provisionDefaultDrive();
     } catch (const vantrel::HostError &error) {
-        host.messageBox(QStringLiteral("Vantrel could not set up its drive C: %1").arg(error.reason()));
+        host.messageBox(
+            QStringLiteral("Vantrel could not set up its drive C: %1").arg(error.reason()));
     }
 
     vantrel::Forms forms(host);

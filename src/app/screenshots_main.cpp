@@ -90,7 +90,8 @@ int main(int argc, char *argv[])
     vantrel::Forms forms(host);
     auto &form1 = forms.show<vantrel::Form1>();
     bool ok = save(form1, directory, QStringLiteral("form1.png"), err);
-    form1.setLabel1Caption(logo);
+    // A DOS path, so the picture shows the same caption on every machine.
+    form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
     ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
     return ok ? 0 : 1;
 }

@@ -73,8 +73,7 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
     return frame;
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption,
-                  const TwipRect &place)
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const TwipRect &place)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(QLatin1String(name));

@@ -140,7 +140,8 @@ void DesktopHostTest::openDialogListsMatchingNamesWhateverTheirCase()
     whenModal<QFileDialog>(
         [&](QFileDialog &box) {
             shownText = nameBox(box).text();
-            shownFilter = box.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
+            shownFilter =
+                box.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->currentText();
             shownDirectory = box.directory().absolutePath();
             listed = listedNames(box, 3);
             box.reject();
@@ -192,10 +193,15 @@ void DesktopHostTest::filterIndexSelectsTheEntryAndTitleIsKept_data()
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("shownTitle");
 
-    QTest::newRow("second entry, own title")
-        << 2 << "Choose a target" << "Logos" << "Choose a target";
-    QTest::newRow("first entry, Qt's title") << 1 << "" << "Bitmaps" << "Open";
-    QTest::newRow("out of range means the first") << 7 << "" << "Bitmaps" << "Open";
+    QTest::newRow("second entry, own title") << 2 << "Choose a target"
+                                             << "Logos"
+                                             << "Choose a target";
+    QTest::newRow("first entry, Qt's title") << 1 << ""
+                                             << "Bitmaps"
+                                             << "Open";
+    QTest::newRow("out of range means the first") << 7 << ""
+                                                  << "Bitmaps"
+                                                  << "Open";
 }
 
 void DesktopHostTest::filterIndexSelectsTheEntryAndTitleIsKept()
@@ -264,7 +270,7 @@ void DesktopHostTest::cancel()
     QCOMPARE(threw, cancelError);
     QCOMPARE(dialog.FileName, QStringLiteral("C:\\target.sys"));
     QCOMPARE(mode, FileDialogKind(kind) == FileDialogKind::Open ? QFileDialog::AcceptOpen
-                                                                 : QFileDialog::AcceptSave);
+                                                                : QFileDialog::AcceptSave);
 }
 
 void DesktopHostTest::typedPatternIsNeverTheAnswer()

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace vantrel;
 using vantrel::test::TempDrive;
@@ -70,6 +71,8 @@ void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
             // the Return key for itself; pasting the path does not.
             name->setText(chosen);
             QTest::keyClick(name, Qt::Key_Return);
+            // Should Return not close it, the test fails instead of hanging.
+            QTimer::singleShot(3000, &dialog, &QDialog::reject);
         },
         &timedOut);
     QTest::mouseClick(form.Op, Qt::LeftButton);
@@ -83,10 +86,12 @@ void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
     QVERIFY(form.Command8->isEnabled());
 
     QString unexpected;
-    whenModal<QMessageBox>([&](QMessageBox &box) {
-        unexpected = box.text();
-        box.close();
-    }, nullptr, 30);
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            unexpected = box.text();
+            box.close();
+        },
+        nullptr, 30);
     QTest::mouseClick(form.chstart, Qt::LeftButton);
     QTest::qWait(400);
     QCOMPARE(unexpected, QString());

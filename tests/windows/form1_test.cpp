@@ -187,41 +187,59 @@ void Form1Test::controlsAtStart_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<bool>("visible");
 
-    QTest::newRow("vog") << "vog" << "client" << "Vog Animate" << QRect(296, 48, 97, 25) << true
-                         << true;
-    QTest::newRow("Frame2") << "Frame2" << "client" << "File Path" << QRect(8, 208, 385, 49)
-                            << true << true;
-    QTest::newRow("Label1") << "Label1" << "Frame2" << kNoFile << QRect(8, 24, 369, 17) << true
-                            << true;
-    QTest::newRow("Command8") << "Command8" << "client" << "Edit bitmap"
-                              << QRect(296, 24, 97, 25) << false << true;
-    QTest::newRow("Command7") << "Command7" << "client" << "Restore All"
-                              << QRect(296, 80, 97, 25) << true << true;
-    QTest::newRow("Command6") << "Command6" << "client" << "Exit" << QRect(296, 176, 97, 25)
-                              << true << true;
-    QTest::newRow("Command4") << "Command4" << "client" << "Help" << QRect(296, 136, 97, 25)
-                              << true << true;
-    QTest::newRow("Command1") << "Command1" << "client" << "About" << QRect(296, 112, 97, 25)
-                              << true << true;
-    QTest::newRow("Op") << "Op" << "client" << "Open File" << QRect(296, 0, 97, 25) << true
-                        << true;
-    QTest::newRow("Frame1") << "Frame1" << "client" << "" << QRect(8, 256, 385, 73) << true
-                            << true;
-    QTest::newRow("Command5") << "Command5" << "Frame1" << "Restore Turn Off"
-                              << QRect(264, 40, 113, 25) << true << true;
-    QTest::newRow("choff") << "choff" << "Frame1" << "Change Turn Off" << QRect(264, 16, 113, 25)
-                           << false << true;
-    QTest::newRow("Command3") << "Command3" << "Frame1" << "Restore Shutdown"
-                              << QRect(136, 40, 113, 25) << true << true;
-    QTest::newRow("chshut") << "chshut" << "Frame1" << "Change Shutdown"
-                            << QRect(136, 16, 113, 25) << false << true;
-    QTest::newRow("Command2") << "Command2" << "Frame1" << "Restore Startup"
-                              << QRect(8, 40, 113, 25) << true << true;
-    QTest::newRow("chstart") << "chstart" << "Frame1" << "Change Startup"
-                             << QRect(8, 16, 113, 25) << false << true;
-    QTest::newRow("Label2") << "Label2" << "client" << "C:\\WINDOWS\\" << QRect(296, 160, 97, 17)
-                            << true << false;
-    QTest::newRow("open") << "open" << "client" << "" << QRect(8, 0, 273, 201) << true << true;
+    QTest::newRow("vog") << "vog"
+                         << "client"
+                         << "Vog Animate" << QRect(296, 48, 97, 25) << true << true;
+    QTest::newRow("Frame2") << "Frame2"
+                            << "client"
+                            << "File Path" << QRect(8, 208, 385, 49) << true << true;
+    QTest::newRow("Label1") << "Label1"
+                            << "Frame2" << kNoFile << QRect(8, 24, 369, 17) << true << true;
+    QTest::newRow("Command8") << "Command8"
+                              << "client"
+                              << "Edit bitmap" << QRect(296, 24, 97, 25) << false << true;
+    QTest::newRow("Command7") << "Command7"
+                              << "client"
+                              << "Restore All" << QRect(296, 80, 97, 25) << true << true;
+    QTest::newRow("Command6") << "Command6"
+                              << "client"
+                              << "Exit" << QRect(296, 176, 97, 25) << true << true;
+    QTest::newRow("Command4") << "Command4"
+                              << "client"
+                              << "Help" << QRect(296, 136, 97, 25) << true << true;
+    QTest::newRow("Command1") << "Command1"
+                              << "client"
+                              << "About" << QRect(296, 112, 97, 25) << true << true;
+    QTest::newRow("Op") << "Op"
+                        << "client"
+                        << "Open File" << QRect(296, 0, 97, 25) << true << true;
+    QTest::newRow("Frame1") << "Frame1"
+                            << "client"
+                            << "" << QRect(8, 256, 385, 73) << true << true;
+    QTest::newRow("Command5") << "Command5"
+                              << "Frame1"
+                              << "Restore Turn Off" << QRect(264, 40, 113, 25) << true << true;
+    QTest::newRow("choff") << "choff"
+                           << "Frame1"
+                           << "Change Turn Off" << QRect(264, 16, 113, 25) << false << true;
+    QTest::newRow("Command3") << "Command3"
+                              << "Frame1"
+                              << "Restore Shutdown" << QRect(136, 40, 113, 25) << true << true;
+    QTest::newRow("chshut") << "chshut"
+                            << "Frame1"
+                            << "Change Shutdown" << QRect(136, 16, 113, 25) << false << true;
+    QTest::newRow("Command2") << "Command2"
+                              << "Frame1"
+                              << "Restore Startup" << QRect(8, 40, 113, 25) << true << true;
+    QTest::newRow("chstart") << "chstart"
+                             << "Frame1"
+                             << "Change Startup" << QRect(8, 16, 113, 25) << false << true;
+    QTest::newRow("Label2") << "Label2"
+                            << "client"
+                            << "C:\\WINDOWS\\" << QRect(296, 160, 97, 17) << true << false;
+    QTest::newRow("open") << "open"
+                          << "client"
+                          << "" << QRect(8, 0, 273, 201) << true << true;
 }
 
 void Form1Test::controlsAtStart()
@@ -261,16 +279,22 @@ void Form1Test::menus_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QStringList>("items");
 
-    QTest::newRow("File") << "File" << "File"
+    QTest::newRow("File") << "File"
+                          << "File"
                           << QStringList{"Openf=Open", "Restore=Restore All", "internet=internet",
                                          "vread=View Readme", "Exit=Exit"};
-    QTest::newRow("internet") << "internet" << "internet"
+    QTest::newRow("internet") << "internet"
+                              << "internet"
                               << QStringList{"web=Brontic web site", "mail=Mail Brontic"};
-    QTest::newRow("edit") << "edit" << "Edit" << QStringList{"ebitmap=Edit bitmap"};
-    QTest::newRow("Tools") << "Tools" << "Tools" << QStringList{"animake=Animation Maker"};
-    QTest::newRow("view") << "view" << "View"
+    QTest::newRow("edit") << "edit"
+                          << "Edit" << QStringList{"ebitmap=Edit bitmap"};
+    QTest::newRow("Tools") << "Tools"
+                           << "Tools" << QStringList{"animake=Animation Maker"};
+    QTest::newRow("view") << "view"
+                          << "View"
                           << QStringList{"vstart=Startup", "Vshut=Shutdown", "Voff=Switch off"};
-    QTest::newRow("Help") << "Help" << "Help" << QStringList{"about=About"};
+    QTest::newRow("Help") << "Help"
+                          << "Help" << QStringList{"about=About"};
 }
 
 void Form1Test::menus()
@@ -310,8 +334,8 @@ void Form1Test::focusOrder()
     QCOMPARE(QApplication::focusWidget(), form.Command2);
 
     // The design's order, the disabled buttons skipped.
-    const QStringList expected{"Command3", "Command5", "Op",       "Command1", "Command4",
-                               "Command6", "Command7", "vog",      "Command2"};
+    const QStringList expected{"Command3", "Command5", "Op",  "Command1", "Command4",
+                               "Command6", "Command7", "vog", "Command2"};
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -326,9 +350,9 @@ void Form1Test::focusOrder()
             chain << widget->objectName();
         widget = widget->nextInFocusChain();
     } while (widget != form.chstart);
-    QCOMPARE(chain, (QStringList{"chstart", "Command2", "chshut", "Command3", "choff", "Command5",
-                                 "Op", "Command1", "Command4", "Command6", "Command7", "Command8",
-                                 "vog"}));
+    QCOMPARE(chain,
+             (QStringList{"chstart", "Command2", "chshut", "Command3", "choff", "Command5", "Op",
+                          "Command1", "Command4", "Command6", "Command7", "Command8", "vog"}));
 }
 
 void Form1Test::formLoadKeepsTheWindowsDirectory_data()
@@ -463,11 +487,12 @@ void Form1Test::changeCopiesAndDisablesOnlyItsButton_data()
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QStringList>("stillEnabled");
 
-    QTest::newRow("startup") << "chstart" << "logo.sys"
-                             << QStringList{"chshut", "choff", "Command8"};
-    QTest::newRow("shutdown") << "chshut" << "WINDOWS/logow.sys"
-                              << QStringList{"chstart", "choff", "Command8"};
-    QTest::newRow("switch-off") << "choff" << "WINDOWS/logos.sys"
+    QTest::newRow("startup") << "chstart"
+                             << "logo.sys" << QStringList{"chshut", "choff", "Command8"};
+    QTest::newRow("shutdown") << "chshut"
+                              << "WINDOWS/logow.sys" << QStringList{"chstart", "choff", "Command8"};
+    QTest::newRow("switch-off") << "choff"
+                                << "WINDOWS/logos.sys"
                                 << QStringList{"chstart", "chshut", "Command8"};
 }
 
@@ -517,9 +542,12 @@ void Form1Test::failedChangeShowsTheReasonAndKeepsTheButton_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("slot");
-    QTest::newRow("startup") << "chstart" << "startup";
-    QTest::newRow("shutdown") << "chshut" << "shutdown";
-    QTest::newRow("switch-off") << "choff" << "switch-off";
+    QTest::newRow("startup") << "chstart"
+                             << "startup";
+    QTest::newRow("shutdown") << "chshut"
+                              << "shutdown";
+    QTest::newRow("switch-off") << "choff"
+                                << "switch-off";
 }
 
 void Form1Test::failedChangeShowsTheReasonAndKeepsTheButton()
@@ -618,10 +646,13 @@ void Form1Test::viewFailure_data()
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("startup") << "vstart" << "logo.sys"
+    QTest::newRow("startup") << "vstart"
+                             << "logo.sys"
                              << "The startup screen is set to default and cannot be viewed.";
-    QTest::newRow("shutdown") << "Vshut" << "WINDOWS/logow.sys" << kViewShutdownFailed;
-    QTest::newRow("switch-off") << "Voff" << "WINDOWS/logos.sys" << kViewShutdownFailed;
+    QTest::newRow("shutdown") << "Vshut"
+                              << "WINDOWS/logow.sys" << kViewShutdownFailed;
+    QTest::newRow("switch-off") << "Voff"
+                                << "WINDOWS/logos.sys" << kViewShutdownFailed;
 }
 
 void Form1Test::viewFailure()
@@ -655,9 +686,15 @@ void Form1Test::viewSuccess_data()
     QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("loaded");
 
-    QTest::newRow("startup") << "vstart" << "logo.sys" << "C:\\logo.sys";
-    QTest::newRow("shutdown") << "Vshut" << "WINDOWS/logow.sys" << "C:\\WINDOWS\\logow.sys";
-    QTest::newRow("switch-off") << "Voff" << "WINDOWS/logos.sys" << "C:\\WINDOWS\\logos.sys";
+    QTest::newRow("startup") << "vstart"
+                             << "logo.sys"
+                             << "C:\\logo.sys";
+    QTest::newRow("shutdown") << "Vshut"
+                              << "WINDOWS/logow.sys"
+                              << "C:\\WINDOWS\\logow.sys";
+    QTest::newRow("switch-off") << "Voff"
+                                << "WINDOWS/logos.sys"
+                                << "C:\\WINDOWS\\logos.sys";
 }
 
 void Form1Test::viewSuccess()
@@ -719,21 +756,31 @@ void Form1Test::commandLines_data()
     QTest::addColumn<WindowStyle>("style");
 
     QTest::newRow("Edit bitmap menu, no file")
-        << "ebitmap" << "" << "pbrush No file selected. Please select a file."
-        << WindowStyle::NormalWithFocus;
+        << "ebitmap"
+        << ""
+        << "pbrush No file selected. Please select a file." << WindowStyle::NormalWithFocus;
     QTest::newRow("Edit bitmap button, path with spaces")
-        << "Command8" << "my pics/a b.bmp" << "pbrush <drive>/my pics/a b.bmp"
-        << WindowStyle::NormalWithFocus;
+        << "Command8"
+        << "my pics/a b.bmp"
+        << "pbrush <drive>/my pics/a b.bmp" << WindowStyle::NormalWithFocus;
     QTest::newRow("Edit bitmap menu, path with spaces")
-        << "ebitmap" << "my pics/a b.bmp" << "pbrush <drive>/my pics/a b.bmp"
-        << WindowStyle::NormalWithFocus;
-    QTest::newRow("Help") << "Command4" << "" << "notepad.exe c:\\vantrel\\readme.txt"
-                          << WindowStyle::NormalWithFocus;
-    QTest::newRow("View Readme") << "vread" << "" << "notepad.exe c:\\vantrel\\readme.txt"
+        << "ebitmap"
+        << "my pics/a b.bmp"
+        << "pbrush <drive>/my pics/a b.bmp" << WindowStyle::NormalWithFocus;
+    QTest::newRow("Help") << "Command4"
+                          << ""
+                          << "notepad.exe c:\\vantrel\\readme.txt" << WindowStyle::NormalWithFocus;
+    QTest::newRow("View Readme") << "vread"
+                                 << ""
+                                 << "notepad.exe c:\\vantrel\\readme.txt"
                                  << WindowStyle::NormalWithFocus;
-    QTest::newRow("web site") << "web" << "" << "start http://www.brontic.example/"
+    QTest::newRow("web site") << "web"
+                              << ""
+                              << "start http://www.brontic.example/"
                               << WindowStyle::MinimizedWithFocus;
-    QTest::newRow("mail") << "mail" << "" << "start mailto:vantrel@brontic.example"
+    QTest::newRow("mail") << "mail"
+                          << ""
+                          << "start mailto:vantrel@brontic.example"
                           << WindowStyle::MinimizedWithFocus;
 }
 
@@ -751,7 +798,8 @@ void Form1Test::commandLines()
     }
     window.activate(command);
     QCOMPARE(window.host.commandLines.size(), std::size_t(1));
-    QCOMPARE(window.host.commandLines[0].line, QString(line).replace("<drive>", window.drive.root()));
+    QCOMPARE(window.host.commandLines[0].line,
+             QString(line).replace("<drive>", window.drive.root()));
     QCOMPARE(window.host.commandLines[0].style, style);
     QVERIFY(window.host.messages.isEmpty());
 }
@@ -765,13 +813,19 @@ void Form1Test::programsThatCannotStart_data()
     const QString noPaint = QStringLiteral("Sorry mate I cannot find Paint!");
     const QString noEditor =
         QStringLiteral("Sorry, Vantrel cannot start a text editor to show the readme.");
-    QTest::newRow("Edit bitmap button") << "Command8" << "pbrush" << noPaint;
-    QTest::newRow("Edit bitmap menu") << "ebitmap" << "pbrush" << noPaint;
-    QTest::newRow("Help") << "Command4" << "notepad.exe" << noEditor;
-    QTest::newRow("View Readme") << "vread" << "notepad.exe" << noEditor;
-    QTest::newRow("web site") << "web" << "start"
+    QTest::newRow("Edit bitmap button") << "Command8"
+                                        << "pbrush" << noPaint;
+    QTest::newRow("Edit bitmap menu") << "ebitmap"
+                                      << "pbrush" << noPaint;
+    QTest::newRow("Help") << "Command4"
+                          << "notepad.exe" << noEditor;
+    QTest::newRow("View Readme") << "vread"
+                                 << "notepad.exe" << noEditor;
+    QTest::newRow("web site") << "web"
+                              << "start"
                               << "Sorry, Vantrel cannot open http://www.brontic.example/";
-    QTest::newRow("mail") << "mail" << "start"
+    QTest::newRow("mail") << "mail"
+                          << "start"
                           << "Sorry, Vantrel cannot open mailto:vantrel@brontic.example";
 }
 
