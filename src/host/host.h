@@ -59,6 +59,27 @@ public:
     virtual void close() = 0;
 };
 
+// A new content for a file, written beside it and put in its place in one
+// step. Until commit() the file itself is untouched; close() or destroying
+// the object without a commit discards the new content.
+class Replacement : public BinaryFile {
+public:
+    // Flushes the new content to disk and renames it over the file, so a
+    // reader sees either the old file or the whole new one. A symbolic link
+    // at the path is replaced, not followed. Throws HostError with the
+    // reason; the old file is intact then and the new content is gone.
+    virtual void commit() = 0;
+};
+
+// What a Replacement holds when it is made.
+enum class ReplaceFrom {
+    // Nothing: the new file starts empty.
+    Nothing,
+    // A copy of the file as it is now (empty when there is none), so that
+    // bytes the writer does not reach keep their old values.
+    OldContent,
+};
+
 enum class FileAccess {
     // Reading only; a missing file is an error.
     Read,
@@ -110,6 +131,10 @@ public:
     // Length in bytes; a missing file is an error.
     virtual std::int64_t fileLength(const QString &path) = 0;
     virtual std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) = 0;
+    // Starts replacing the file at `path` (see Replacement), with the current
+    // position at byte 0. Throws HostError
+    // when the path is a directory or no new file can be made for it.
+    virtual std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) = 0;
 
     // The native path a program path stands for.
     virtual QString nativePath(const QString &path) = 0;
@@ -132,8 +157,8 @@ public:
     // Per-user settings, strings as given.
     virtual QString getSetting(const QString &application, const QString &section,
                                const QString &key, const QString &defaultValue) = 0;
-    virtual void saveSetting(const QString &application, const QString &section,
-                             const QString &key, const QString &value) = 0;
+    virtual void saveSetting(const QString &application, const QString &section, const QString &key,
+                             const QString &value) = 0;
 
     // Periodic ticks every `intervalMs` until the returned timer is gone.
     virtual std::unique_ptr<Timer> startTimer(int intervalMs, std::function<void()> onTick) = 0;

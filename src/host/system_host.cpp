@@ -16,7 +16,8 @@
 
 namespace vantrel {
 
-HostError::HostError(const QString &reason) : std::runtime_error(reason.toStdString()) {}
+HostError::HostError(const QString &reason) : std::runtime_error(reason.toStdString())
+{}
 
 namespace {
 
@@ -52,6 +53,13 @@ public:
 private:
     int m_fd;
 };
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
 void writeAll(int fd, const std::uint8_t *data, std::size_t size, std::int64_t offset)
 {
@@ -112,6 +120,9 @@ public:
 
     void write(std::span<const std::uint8_t> data) override { writeAt(m_position, data); }
 
+    int descriptor() const { return m_fd; }
+    void seek(std::int64_t offset) { m_position = offset; }
+
     void close() override
     {
         if (m_fd < 0)
@@ -131,6 +142,79 @@ private:
     int m_fd;
     QString m_name;
     std::int64_t m_position = 0;
+};
+
+// The new content of a file, in a temporary file beside it until commit()
+// renames it into place.
+class PosixReplacement : public Replacement {
+public:
+    PosixReplacement(int fd, QByteArray temporary, QByteArray target, QString name)
+        : m_file(fd, name), m_temporary(std::move(temporary)), m_target(std::move(target)),
+          m_name(std::move(name))
+    {}
+    ~PosixReplacement() override { discard(); }
+
+    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
+    {
+        m_file.readAt(offset, into);
+    }
+    void read(std::span<std::uint8_t> into) override { m_file.read(into); }
+    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
+    {
+        m_file.writeAt(offset, data);
+    }
+    void write(std::span<const std::uint8_t> data) override { m_file.write(data); }
+    void close() override { discard(); }
+    void seek(std::int64_t offset) { m_file.seek(offset); }
+
+    void commit() override
+    {
+        if (m_done)
+            throw HostError(QStringLiteral("%1 is closed").arg(m_name));
+        const int fd = m_file.descriptor();
+        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0)
+            failAndDiscard();
+        try {
+            m_file.close();
+        } catch (const HostError &) {
+            failAndDiscard();
+        }
+        if (::rename(m_temporary.constData(), m_target.constData()) != 0)
+            failAndDiscard();
+        m_done = true;
+        const QByteArray directory =
+            QFile::encodeName(QFileInfo(QFile::decodeName(m_target)).absolutePath());
+        Fd dir(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0)
+            ::fsync(dir.get());
+    }
+
+private:
+    [[noreturn]] void failAndDiscard()
+    {
+        const QString reason = systemReason();
+        discard();
+        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, reason));
+    }
+
+    void discard()
+    {
+        if (m_done)
+            return;
+        m_done = true;
+        try {
+            m_file.close();
+        } catch (const HostError &) {
+            // The new content is being thrown away anyway.
+        }
+        ::unlink(m_temporary.constData());
+    }
+
+    PosixBinaryFile m_file;
+    QByteArray m_temporary;
+    QByteArray m_target;
+    QString m_name;
+    bool m_done = false;
 };
 
 class QtTimer : public Timer {
@@ -156,13 +240,6 @@ QString firstOnPath(const QStringList &candidates)
     return {};
 }
 
-mode_t currentUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 } // namespace
 
 QString SystemHost::nativePath(const QString &path)
@@ -173,70 +250,35 @@ QString SystemHost::nativePath(const QString &path)
 void SystemHost::copyFile(const QString &source, const QString &destination)
 {
     const QString from = nativePath(source);
-    const QString to = nativePath(destination);
 
     Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         fail(QStringLiteral("cannot open"), source);
-    struct stat sourceInfo{};
+    struct stat sourceInfo {};
     if (::fstat(in.get(), &sourceInfo) != 0)
         fail(QStringLiteral("cannot read"), source);
     if (S_ISDIR(sourceInfo.st_mode))
         throw HostError(QStringLiteral("cannot copy %1: it is a directory").arg(source));
 
-    struct stat destinationInfo{};
-    if (::lstat(encoded(to).constData(), &destinationInfo) == 0 && S_ISDIR(destinationInfo.st_mode))
-        throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(destination));
-
-    // Write beside the destination, then rename over it: a failed copy
-    // leaves the old file whole, and a symbolic link is replaced rather than
-    // followed.
-    const QFileInfo target(to);
-    QByteArray pattern = encoded(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
-    Fd out(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (out.get() < 0)
-        fail(QStringLiteral("cannot write"), destination);
-    const auto discard = [&](const QString &reason) {
-        ::unlink(pattern.constData());
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(destination, reason));
-    };
-
+    const std::unique_ptr<Replacement> out = replaceFile(destination, ReplaceFrom::Nothing);
     std::vector<std::uint8_t> buffer(256 * 1024);
-    std::int64_t offset = 0;
     for (;;) {
         const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const QString reason = systemReason();
-            ::unlink(pattern.constData());
-            throw HostError(QStringLiteral("cannot read %1: %2").arg(source, reason));
-        }
+        if (n < 0)
+            fail(QStringLiteral("cannot read"), source);
         if (n == 0)
             break;
-        try {
-            writeAll(out.get(), buffer.data(), static_cast<std::size_t>(n), offset);
-        } catch (const HostError &error) {
-            discard(error.reason());
-        }
-        offset += n;
+        out->write(std::span<const std::uint8_t>(buffer.data(), std::size_t(n)));
     }
-    if (::fchmod(out.get(), 0666 & ~currentUmask()) != 0 || ::fsync(out.get()) != 0)
-        discard(systemReason());
-    if (::close(out.release()) != 0)
-        discard(systemReason());
-    if (::rename(pattern.constData(), encoded(to).constData()) != 0)
-        discard(systemReason());
-
-    Fd directory(::open(encoded(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0)
-        ::fsync(directory.get());
+    out->commit();
 }
 
 void SystemHost::deleteFile(const QString &path)
 {
     const QString native = nativePath(path);
-    struct stat info{};
+    struct stat info {};
     if (::lstat(encoded(native).constData(), &info) != 0)
         fail(QStringLiteral("cannot delete"), path);
     if (S_ISDIR(info.st_mode))
@@ -247,7 +289,7 @@ void SystemHost::deleteFile(const QString &path)
 
 std::int64_t SystemHost::fileLength(const QString &path)
 {
-    struct stat info{};
+    struct stat info {};
     if (::stat(encoded(nativePath(path)).constData(), &info) != 0)
         fail(QStringLiteral("cannot find"), path);
     if (S_ISDIR(info.st_mode))
@@ -261,7 +303,7 @@ std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAcce
     const int fd = ::open(encoded(nativePath(path)).constData(), flags | O_CLOEXEC, 0666);
     if (fd < 0)
         fail(QStringLiteral("cannot open"), path);
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         ::close(fd);
         throw HostError(QStringLiteral("cannot open %1: it is a directory").arg(path));
@@ -269,16 +311,53 @@ std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAcce
     return std::make_unique<PosixBinaryFile>(fd, path);
 }
 
+std::unique_ptr<Replacement> SystemHost::replaceFile(const QString &path, ReplaceFrom start)
+{
+    const QString to = nativePath(path);
+    struct stat info {};
+    const bool exists = ::lstat(encoded(to).constData(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode))
+        throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(path));
+
+    const QFileInfo target(to);
+    QByteArray pattern = encoded(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        fail(QStringLiteral("cannot write"), path);
+    auto replacement = std::make_unique<PosixReplacement>(fd, pattern, encoded(to), path);
+
+    if (start == ReplaceFrom::OldContent && exists && S_ISREG(info.st_mode)) {
+        Fd old(::open(encoded(to).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (old.get() < 0)
+            fail(QStringLiteral("cannot read"), path);
+        std::vector<std::uint8_t> buffer(256 * 1024);
+        for (;;) {
+            const ssize_t n = ::read(old.get(), buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                fail(QStringLiteral("cannot read"), path);
+            if (n == 0)
+                break;
+            replacement->write(std::span<const std::uint8_t>(buffer.data(), std::size_t(n)));
+        }
+        replacement->seek(0);
+    }
+    return replacement;
+}
+
 const QStringList &SystemHost::bitmapEditors()
 {
-    static const QStringList names{"kolourpaint", "pinta", "mtpaint", "drawing", "gimp", "xdg-open"};
+    static const QStringList names{"kolourpaint", "pinta", "mtpaint",
+                                   "drawing",     "gimp",  "xdg-open"};
     return names;
 }
 
 const QStringList &SystemHost::textEditors()
 {
-    static const QStringList names{"gedit", "gnome-text-editor", "kate", "kwrite", "mousepad",
-                                   "xed", "pluma", "featherpad", "xdg-open"};
+    static const QStringList names{"gedit",  "gnome-text-editor", "kate",
+                                   "kwrite", "mousepad",          "xed",
+                                   "pluma",  "featherpad",        "xdg-open"};
     return names;
 }
 
@@ -330,8 +409,8 @@ void SystemHost::runCommandLine(const QString &commandLine, WindowStyle)
     process.setArguments(launch.arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached()) {
-        throw HostError(QStringLiteral("cannot start %1: %2").arg(launch.program,
-                                                                  process.errorString()));
+        throw HostError(
+            QStringLiteral("cannot start %1: %2").arg(launch.program, process.errorString()));
     }
 }
 
@@ -363,7 +442,8 @@ QString SystemHost::createTempFile(const QString &prefix)
         if (errno != EEXIST)
             fail(QStringLiteral("cannot create a temporary file in"), directory);
     }
-    throw HostError(QStringLiteral("no free temporary name %1XXXX.TMP in %2").arg(prefix, directory));
+    throw HostError(
+        QStringLiteral("no free temporary name %1XXXX.TMP in %2").arg(prefix, directory));
 }
 
 QString SystemHost::settingsPath(const QString &application)
@@ -386,8 +466,8 @@ QString SystemHost::getSetting(const QString &application, const QString &sectio
     return value.toString();
 }
 
-void SystemHost::saveSetting(const QString &application, const QString &section,
-                             const QString &key, const QString &value)
+void SystemHost::saveSetting(const QString &application, const QString &section, const QString &key,
+                             const QString &value)
 {
     QSettings settings(settingsPath(application), QSettings::IniFormat);
     settings.beginGroup(section);
@@ -395,8 +475,8 @@ void SystemHost::saveSetting(const QString &application, const QString &section,
     settings.endGroup();
     settings.sync();
     if (settings.status() != QSettings::NoError) {
-        throw HostError(QStringLiteral("cannot save the setting %1 in %2")
-                            .arg(key, settingsPath(application)));
+        throw HostError(
+            QStringLiteral("cannot save the setting %1 in %2").arg(key, settingsPath(application)));
     }
 }
 

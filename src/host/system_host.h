@@ -20,6 +20,7 @@ public:
     void deleteFile(const QString &path) override;
     std::int64_t fileLength(const QString &path) override;
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override;
+    std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override;
     QString nativePath(const QString &path) override;
 
     void runCommandLine(const QString &commandLine, WindowStyle style) override;

@@ -39,7 +39,8 @@ QString hostError(const std::function<void()> &action)
 
 QStringList entries(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                               QDir::NoDotAndDotDot);
 }
 
 TEST(CopyFile, MakesAByteCopyAndReplacesAnOldFile)
@@ -110,6 +111,54 @@ TEST(CopyFile, ReplacesASymbolicLinkInsteadOfWritingThroughIt)
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "precious");
+}
+
+// What a replacement leaves at its path: committed, discarded by close()
+// or by going away, started empty or from the old content.
+TEST(ReplaceFile, LeavesTheOldFileUntilCommitAndNothingBesideIt)
+{
+    struct Case {
+        ReplaceFrom start;
+        bool commit;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {ReplaceFrom::Nothing, true, "NEW"},
+        {ReplaceFrom::OldContent, true, "NEW old content"},
+        {ReplaceFrom::Nothing, false, "the old content"},
+        {ReplaceFrom::OldContent, false, "the old content"},
+    };
+    for (const Case &c : cases) {
+        TempDrive drive;
+        TestSystemHost host;
+        drive.write("logo.sys", "the old content");
+        {
+            const std::unique_ptr<Replacement> file = host.replaceFile("C:\\LOGO.SYS", c.start);
+            file->write(
+                std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>("NEW"), 3));
+            EXPECT_EQ(drive.read("logo.sys"), "the old content");
+            if (c.commit)
+                file->commit();
+        }
+        EXPECT_EQ(drive.read("logo.sys"), c.expected);
+        EXPECT_EQ(entries(drive.root()), QStringList{"logo.sys"});
+    }
+}
+
+TEST(ReplaceFile, MakesAnAbsentFileAndRefusesADirectory)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    const std::unique_ptr<Replacement> file =
+        host.replaceFile("C:\\new.sys", ReplaceFrom::OldContent);
+    file->writeAt(2, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>("x"), 1));
+    file->commit();
+    EXPECT_EQ(drive.read("new.sys"), QByteArray("\0\0x", 3));
+    EXPECT_THROW(file->commit(), HostError);
+
+    drive.makeDirectory("dir");
+    EXPECT_EQ(hostError([&] { host.replaceFile("C:\\dir", ReplaceFrom::Nothing); }),
+              "cannot write C:\\dir: it is a directory");
 }
 
 TEST(DeleteFile, RemovesAFileAndRefusesMissingFilesAndDirectories)
@@ -219,7 +268,7 @@ TEST_F(TempDirectory, TempFilesAreNewEmptyPrivateAndNamedVogHex)
         EXPECT_EQ(info.absolutePath(), m_dir.path());
         EXPECT_TRUE(name.match(info.fileName()).hasMatch()) << path.toStdString();
         EXPECT_EQ(info.size(), 0);
-        struct stat st{};
+        struct stat st {};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
     }
@@ -240,7 +289,8 @@ TEST_F(TempDirectory, TempFilesNeverReuseAnExistingNameOrLink)
         if (n == 0x2A5C)
             continue;
         const QString path = m_dir.path() + "/Vog" +
-                             QStringLiteral("%1").arg(n, 4, 16, QLatin1Char('0')).toUpper() + ".TMP";
+                             QStringLiteral("%1").arg(n, 4, 16, QLatin1Char('0')).toUpper() +
+                             ".TMP";
         if (n % 2 == 0)
             ASSERT_TRUE(QFile::link(victim, path));
         else
@@ -294,13 +344,14 @@ protected:
         const QString path = m_bin.path() + '/' + name;
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\n"
-                                  "out=\"%1/%2.args\"\n"
-                                  "echo \"$#\" > \"$out.tmp\"\n"
-                                  "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out.tmp\"; done\n"
-                                  "/bin/mv \"$out.tmp\" \"$out\"\n")
-                       .arg(m_bin.path(), name)
-                       .toUtf8());
+        file.write(
+            QStringLiteral("#!/bin/sh\n"
+                           "out=\"%1/%2.args\"\n"
+                           "echo \"$#\" > \"$out.tmp\"\n"
+                           "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out.tmp\"; done\n"
+                           "/bin/mv \"$out.tmp\" \"$out\"\n")
+                .arg(m_bin.path(), name)
+                .toUtf8());
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -365,8 +416,10 @@ TEST_F(CommandLines, FailWhenNoProgramCanBeFound)
     EXPECT_EQ(hostError([&] { host.runCommandLine("pbrush a.bmp", WindowStyle::NormalWithFocus); }),
               "cannot start pbrush: no bitmap editor found (tried kolourpaint, pinta, mtpaint, "
               "drawing, gimp, xdg-open)");
-    EXPECT_EQ(hostError([&] { host.runCommandLine("start http://www.brontic.example/",
-                                                  WindowStyle::MinimizedWithFocus); }),
+    EXPECT_EQ(hostError([&] {
+                  host.runCommandLine("start http://www.brontic.example/",
+                                      WindowStyle::MinimizedWithFocus);
+              }),
               "cannot start start: no program to open addresses found (tried xdg-open)");
 }
 
