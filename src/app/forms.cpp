@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -19,6 +21,33 @@ void Form::closeEvent(QCloseEvent *event)
 {
     event->accept();
     forms().unload(*this);
+}
+
+void Form::setDefaultButton(QPushButton *button)
+{
+    m_defaultButton = button;
+}
+
+QPushButton *Form::defaultButton() const
+{
+    return m_defaultButton;
+}
+
+void Form::keyPressEvent(QKeyEvent *event)
+{
+    // Buttons, check boxes, scroll bars and one-line text boxes leave Enter
+    // unhandled, so it arrives here from whichever of them has the focus.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QPushButton *target = qobject_cast<QPushButton *>(focusWidget());
+        if (target == nullptr || !target->isEnabled() || !target->isVisible())
+            target = m_defaultButton;
+        if (target != nullptr && target->isEnabled() && target->isVisible()) {
+            event->accept();
+            target->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 Forms::Forms(Host &host) : m_host(host)

@@ -13,6 +13,11 @@
 //  - ending the program unloads every window, hidden ones included, and
 //    stops the event loop.
 //
+// Every Form also answers the keyboard as the windows were designed to:
+// Enter presses the button that has the focus (Space does too, as Qt
+// buttons do anyway), and otherwise the window's default button, if it has
+// one and it is enabled.
+//
 // Windows reach the host services and the manager through the FormContext
 // they are constructed with; they share no other state.
 
@@ -21,6 +26,8 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+
+class QPushButton;
 
 #include <typeindex>
 #include <utility>
@@ -59,9 +66,18 @@ public:
     // default does nothing.
     virtual void Form_Load() {}
 
+    // The button Enter presses when the focus is on no button: Run in the
+    // animation maker. Null (the default) for none.
+    void setDefaultButton(QPushButton *button);
+    QPushButton *defaultButton() const;
+
 protected:
     Host &host() const { return m_context.host; }
     Forms &forms() const { return m_context.forms; }
+
+    // Enter and Return press the focused button or the default button; see
+    // the overview above. Other keys go to QWidget.
+    void keyPressEvent(QKeyEvent *event) override;
 
     // Closing a window from its title bar unloads it. Windows that must end
     // the program instead override this.
@@ -69,6 +85,7 @@ protected:
 
 private:
     FormContext m_context;
+    QPointer<QPushButton> m_defaultButton;
 };
 
 class Forms : public QObject {

@@ -113,6 +113,19 @@ std::vector<HeaderField> checkHeaderFields(std::span<const std::uint8_t> header)
     return fields;
 }
 
+QString logoBitmapProblem(std::span<const std::uint8_t> header, std::int64_t length)
+{
+    if (!passesLengthTest(length))
+        return QStringLiteral("%1 bytes, expected %2").arg(length).arg(kLogoLength);
+    for (const HeaderField &field : checkHeaderFields(header)) {
+        if (!field.ok) {
+            return QStringLiteral("%1 is %2, expected %3")
+                .arg(field.name, field.found, field.expected);
+        }
+    }
+    return {};
+}
+
 QString entryColour(std::span<const std::uint8_t> header, int i)
 {
     const std::size_t at = entryOffset(i);

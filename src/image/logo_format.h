@@ -23,10 +23,10 @@ inline constexpr std::size_t kFileHeaderLength = 14;
 inline constexpr std::size_t kInfoHeaderLength = 40;
 inline constexpr std::size_t kPaletteOffset = kFileHeaderLength + kInfoHeaderLength; // 54
 inline constexpr std::size_t kPaletteEntries = 256;
-inline constexpr std::size_t kPaletteLength = 4 * kPaletteEntries;            // 1024
-inline constexpr std::size_t kHeaderBlockLength = kPaletteOffset + kPaletteLength; // 1078
+inline constexpr std::size_t kPaletteLength = 4 * kPaletteEntries;                     // 1024
+inline constexpr std::size_t kHeaderBlockLength = kPaletteOffset + kPaletteLength;     // 1078
 inline constexpr std::size_t kPixelAreaLength = std::size_t(kLogoWidth) * kLogoHeight; // 128000
-inline constexpr std::size_t kPixelBlockLength = 32000; // 100 stored rows
+inline constexpr std::size_t kPixelBlockLength = 32000;                           // 100 stored rows
 inline constexpr std::size_t kPixelBlocks = kPixelAreaLength / kPixelBlockLength; // 4
 inline constexpr std::int64_t kLogoLength = kHeaderBlockLength + kPixelAreaLength; // 129078
 
@@ -89,6 +89,14 @@ struct HeaderField {
 // Fields that reach beyond the end of `header` are reported missing and not
 // ok. Never reads outside `header`; never fails.
 std::vector<HeaderField> checkHeaderFields(std::span<const std::uint8_t> header);
+
+// Why Windows would not take a file as a logo bitmap, in words: its
+// length, or else the first header field that is not what a logo bitmap
+// holds ("129077 bytes, expected 129078", "biBitCount is 24, expected 8").
+// The empty text for a logo bitmap. `header` is the start of the file (as
+// much of it as there is; 54 bytes are enough) and `length` its length.
+// Never fails.
+QString logoBitmapProblem(std::span<const std::uint8_t> header, std::int64_t length);
 
 // The palette colour of entry `i` in a header block as "#RRGGBB" (the
 // entry's bytes are blue, green, red, reserved). `header` must hold at

@@ -136,6 +136,37 @@ TEST(CheckHeaderFields, FlagsEachWrongFieldAndOnlyThatOne)
     }
 }
 
+TEST(LogoBitmapProblem, NamesTheLengthOrTheFirstWrongField)
+{
+    struct Case {
+        std::size_t offset;
+        std::uint16_t value; // written as a 16-bit field; 0xffff leaves the bytes alone
+        std::int64_t length;
+        const char *problem;
+    };
+    const Case cases[] = {
+        {0, 0xffff, kLogoLength, ""},
+        {0, 0xffff, kLogoLength - 1, "129077 bytes, expected 129078"},
+        {0, 0xffff, kLogoLength + 1, "129079 bytes, expected 129078"},
+        {28, 24, kLogoLength, "biBitCount is 24, expected 8"},
+        {30, 1, kLogoLength, "biCompression is 1 (RLE8), expected 0 (none)"},
+        // The first of two wrong fields, in file order.
+        {0, 'B' | 'A' << 8, kLogoLength, "bfType is \"BA\", expected \"BM\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.problem);
+        QByteArray bytes = LogoBytes().bytes();
+        if (c.value != 0xffff)
+            putLe16(bytes, c.offset, c.value);
+        if (c.offset == 0 && c.value != 0xffff)
+            putLe16(bytes, 28, 24);
+        EXPECT_EQ(logoBitmapProblem(toVector(bytes), c.length), QLatin1String(c.problem));
+    }
+    // Headers cut short are named by the first field they miss.
+    EXPECT_EQ(logoBitmapProblem(toVector(LogoBytes().bytes().left(20)), kLogoLength),
+              QLatin1String("biWidth is missing, expected 320"));
+}
+
 TEST(CheckHeaderFields, AcceptsBothValuesTheStandardAllowsForTheSizes)
 {
     for (const std::uint32_t sizeImage : {0u, 128000u}) {

@@ -3,8 +3,11 @@
 #include "app/forms.h"
 #include "support/fake_host.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +45,32 @@ public:
     void ok() { forms().unload(*this); }
 };
 
+// A text box, a check box and two buttons, Run being the default.
+class Keyboard : public Form {
+public:
+    explicit Keyboard(const FormContext &context) : Form(context)
+    {
+        text = new QLineEdit(this);
+        text->setObjectName("text");
+        check = new QCheckBox(this);
+        check->setObjectName("check");
+        run = new QPushButton(QStringLiteral("Run"), this);
+        run->setObjectName("run");
+        other = new QPushButton(QStringLiteral("Other"), this);
+        other->setObjectName("other");
+        for (QPushButton *button : {run, other}) {
+            connect(button, &QPushButton::clicked, this,
+                    [this, button] { pressed << button->objectName(); });
+        }
+        setDefaultButton(run);
+    }
+    QLineEdit *text;
+    QCheckBox *check;
+    QPushButton *run;
+    QPushButton *other;
+    QStringList pressed;
+};
+
 } // namespace
 
 class FormsTest : public QObject {
@@ -55,6 +84,8 @@ private Q_SLOTS:
     void closeBoxUnloadsByDefault();
     void aFailingLoadLeavesNothingLoaded();
     void endProgramUnloadsHiddenWindowsToo();
+    void enterPressesTheFocusedOrTheDefaultButton_data();
+    void enterPressesTheFocusedOrTheDefaultButton();
 };
 
 void FormsTest::loadRunsFormLoadOnceAndKeepsOneWindow()
@@ -152,6 +183,49 @@ void FormsTest::endProgramUnloadsHiddenWindowsToo()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(shown.isNull());
     QVERIFY(hidden.isNull());
+}
+
+void FormsTest::enterPressesTheFocusedOrTheDefaultButton_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("runEnabled");
+    QTest::addColumn<QStringList>("pressed");
+
+    QTest::newRow("Enter in the text box")
+        << "text" << int(Qt::Key_Return) << true << QStringList{"run"};
+    QTest::newRow("keypad Enter") << "text" << int(Qt::Key_Enter) << true << QStringList{"run"};
+    QTest::newRow("Enter on the check box")
+        << "check" << int(Qt::Key_Return) << true << QStringList{"run"};
+    QTest::newRow("Enter on the other button")
+        << "other" << int(Qt::Key_Return) << true << QStringList{"other"};
+    QTest::newRow("Space on the other button")
+        << "other" << int(Qt::Key_Space) << true << QStringList{"other"};
+    QTest::newRow("Enter on the default itself")
+        << "run" << int(Qt::Key_Return) << true << QStringList{"run"};
+    QTest::newRow("default disabled") << "text" << int(Qt::Key_Return) << false << QStringList{};
+    QTest::newRow("another key") << "text" << int(Qt::Key_A) << true << QStringList{};
+}
+
+void FormsTest::enterPressesTheFocusedOrTheDefaultButton()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(bool, runEnabled);
+    QFETCH(QStringList, pressed);
+
+    FakeHost host;
+    Forms forms(host);
+    Keyboard &window = forms.show<Keyboard>();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.run->setEnabled(runEnabled);
+    auto *target = window.findChild<QWidget *>(focus);
+    target->setFocus();
+    QCOMPARE(window.focusWidget(), target);
+
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(window.pressed, pressed);
+    QCOMPARE(window.focusWidget(), target);
 }
 
 QTEST_MAIN(FormsTest)
