@@ -5,9 +5,17 @@
 // host (the system file layer) on a temporary directory; BM_CopyLogo moves the same bytes through
 // the same BinaryFile calls with the same block sizes and nothing else, so it is the floor the
 // transform can be held against.
+//
+// BM_ExportGif makes the GIF of an animated logo at 640 x 480 in memory. The goal, for S = 236,
+// is the stock shutdown picture with a band of the 20 animated entries across its foot, as a
+// start-up logo usually moves; beside it a picture whose every pixel cycles, the most a logo can
+// ask, and the stock pictures animated from lower entries. Each reports its size against plain
+// full frames.
 
 #include "app/console_host.h"
+#include "app/stock_art.h"
 #include "image/animate.h"
+#include "image/gif_export.h"
 #include "image/logo_format.h"
 
 #include <benchmark/benchmark.h>
@@ -132,6 +140,86 @@ void BM_CopyLogo(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * kLogoLength);
 }
 BENCHMARK(BM_CopyLogo);
+
+// A stock picture with `start` in byte 50 and, when `band` is set, a band across picture rows
+// 380..391 whose colours (entries start..255, blue to white) run from left to right, as
+// `convert --band` makes one; `everyPixel` puts every pixel in the range instead.
+std::vector<std::uint8_t> animatedLogo(const QByteArray &stock, int start, bool band,
+                                       bool everyPixel = false)
+{
+    std::vector<std::uint8_t> logo(stock.begin(), stock.end());
+    logo[kStartEntryOffset] = std::uint8_t(start);
+    if (!band && !everyPixel)
+        return logo;
+    const int entries = 256 - start;
+    for (int i = 0; i < entries; ++i) {
+        const std::size_t at = entryOffset(start + i);
+        logo[at] = 255;
+        logo[at + 1] = std::uint8_t(i * 255 / entries);
+        logo[at + 2] = std::uint8_t(i * 255 / entries);
+    }
+    for (int row = 0; row < kLogoHeight; ++row) {
+        if (!everyPixel && (row < 380 || row > 391))
+            continue;
+        std::uint8_t *line =
+            logo.data() + kHeaderBlockLength + std::size_t(kLogoHeight - 1 - row) * kLogoWidth;
+        for (int x = 0; x < kLogoWidth; ++x)
+            line[x] =
+                std::uint8_t(start + (everyPixel ? (x + row) % entries : x * entries / kLogoWidth));
+    }
+    return logo;
+}
+
+// Exports `logo` at 640 x 480; the counters give the file's size against plain full frames.
+void exportGifBenchmark(benchmark::State &state, const std::vector<std::uint8_t> &logo)
+{
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const std::vector<std::uint8_t> gif = exportGif(logo, ExportSize::Screen640x480, {});
+        bytes = gif.size();
+        benchmark::DoNotOptimize(gif.data());
+    }
+    const std::size_t full =
+        exportGif(logo, ExportSize::Screen640x480, {kDefaultDelayMs, 0, GifLayout::FullFrames})
+            .size();
+    state.counters["frames"] = double(readMotion(logo).frameCount());
+    state.counters["gif_bytes"] = double(bytes);
+    state.counters["full_frames_bytes"] = double(full);
+}
+
+void BM_ExportGif(benchmark::State &state, int picture)
+{
+    switch (picture) {
+    case 0:
+        exportGifBenchmark(state, animatedLogo(shutdownPicture(), kStart, true));
+        break;
+    case 1:
+        exportGifBenchmark(state, animatedLogo(shutdownPicture(), kStart, false, true));
+        break;
+    case 2:
+        exportGifBenchmark(state, animatedLogo(switchOffPicture(), kStart, true));
+        break;
+    case 3:
+        // The stock pictures use entries 0..209 only: from 160 the dots and the text cycle.
+        exportGifBenchmark(state, animatedLogo(shutdownPicture(), 160, false));
+        break;
+    case 4:
+        exportGifBenchmark(state, animatedLogo(switchOffPicture(), 160, false));
+        break;
+    case 5:
+        // Half the sky's gradient cycles as well.
+        exportGifBenchmark(state, animatedLogo(shutdownPicture(), 80, false));
+        break;
+    default:
+        break;
+    }
+}
+BENCHMARK_CAPTURE(BM_ExportGif, shutdown_band_s236, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportGif, every_pixel_s236, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportGif, switchoff_band_s236, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportGif, shutdown_s160, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportGif, switchoff_s160, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportGif, shutdown_s80, 5)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -9,6 +9,7 @@
 //   vantrel-cli restore startup|shutdown|switchoff|all
 //   vantrel-cli animate SOURCE TARGET [--start S] [--reverse]
 //   vantrel-cli check FILE...
+//   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
 // error), 2 a usage error.
@@ -45,5 +46,10 @@ int animateCommand(const QStringList &arguments, CliContext &context);
 // logo bitmap's, with the animation state and the palette's warnings;
 // succeeds when every FILE is a logo bitmap.
 int checkCommand(const QStringList &arguments, CliContext &context);
+
+// export (cli_export.cpp): writes the animation of the logo bitmap LOGO as
+// an animated GIF, and with --frames each frame as a PNG; refuses a LOGO
+// that is not a logo bitmap with check's reason, and writes nothing then.
+int exportCommand(const QStringList &arguments, CliContext &context);
 
 } // namespace vantrel
