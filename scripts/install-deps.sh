@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   fonts-dejavu-core fonts-liberation2 fonts-urw-base35
+  desktop-file-utils appstream help2man groff-base man-db dpkg-dev libx11-dev
 )
 
 missing=()

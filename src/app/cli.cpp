@@ -157,6 +157,10 @@ int runCli(const QStringList &arguments, CliContext &context)
         context.out << kUsage;
         return finish(kExitOk);
     }
+    if (command == "--version") {
+        context.out << "vantrel-cli " << VANTREL_VERSION << "\n";
+        return finish(kExitOk);
+    }
     if (command == "where")
         return finish(where(rest, context));
     if (command == "install")

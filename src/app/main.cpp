@@ -1,8 +1,8 @@
 #include "app/classic_look.h"
 #include "app/default_drive.h"
+#include "app/form3.h"
 #include "app/forms.h"
 #include "host/desktop_host.h"
-#include "logo/form1.h"
 
 #include <QApplication>
 
@@ -35,14 +35,15 @@ int main(int argc, char *argv[])
     vantrel::applyClassicLook(app);
 
     vantrel::DesktopHost host;
+    vantrel::Forms forms(host);
+    // The splash comes first, before anything else is shown or done; the
+    // main window that needs the drive opens five seconds later.
+    forms.show<vantrel::Form3>();
     try {
         vantrel::provisionDefaultDrive();
     } catch (const vantrel::HostError &error) {
         host.messageBox(
             QStringLiteral("Vantrel could not set up its drive C: %1").arg(error.reason()));
     }
-
-    vantrel::Forms forms(host);
-    forms.show<vantrel::Form1>();
     return QApplication::exec();
 }

@@ -222,6 +222,9 @@ public:
     QtTimer(int intervalMs, std::function<void()> onTick)
     {
         m_timer.setInterval(intervalMs);
+        // Qt's default coarse timers may fire up to 5% early, which would
+        // end the five seconds of the splash a quarter of a second short.
+        m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(onTick));
         m_timer.start();
     }

@@ -2,7 +2,9 @@
 
 #include "app/brand.h"
 #include "app/classic_look.h"
+#include "app/info.h"
 #include "app/open_dlg.h"
+#include "art/program_icon.h"
 #include "logo/viewer.h"
 
 #include <QAction>
@@ -102,6 +104,7 @@ Form1::Form1(const FormContext &context) : Form(context)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(brand::kName) + QStringLiteral(" Vantrel 32-bit"));
+    setWindowIcon(programIcon());
     // A fixed dialog frame: a title bar with the close box, nothing to
     // resize, minimise or maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -429,12 +432,12 @@ void Form1::mail_Click()
 
 void Form1::Command1_Click()
 {
-    // Shows the credits box once it exists.
+    forms().show<info>();
 }
 
 void Form1::about_Click()
 {
-    // Shows the credits box once it exists.
+    forms().show<info>();
 }
 
 void Form1::vog_Click()

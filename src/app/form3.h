@@ -1,0 +1,48 @@
+#pragma once
+
+// The splash window: the first and, for five seconds, the only window of
+// the program. Its timer unloads it and shows the main window; nothing the
+// user does to it has any effect.
+
+#include "app/forms.h"
+
+#include <memory>
+
+class QLabel;
+
+namespace vantrel {
+
+class Form3 : public Form {
+    Q_OBJECT
+public:
+    // Builds the splash and starts Timer1 (through the host, so that a test
+    // host's clock drives it).
+    explicit Form3(const FormContext &context);
+
+    // Five seconds after loading: unloads the splash, then shows the main
+    // window. Runs once, as the timer goes with the window. Throws nothing:
+    // should the main window fail to load, the reason is shown and the
+    // program ends rather than running on with no window.
+    void Timer1_Timer();
+
+    // From the top of the stacking order down.
+    QLabel *Image3;
+    QLabel *Image2;
+    QLabel *Label1;
+    QLabel *Image1;
+    std::unique_ptr<Timer> Timer1;
+
+protected:
+    // The splash has no close box and cannot be dismissed early; a close
+    // request from the window system (Alt+F4) is refused.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+};
+
+// The caption of the splash's Label1.
+QString splashCaption();
+
+} // namespace vantrel
