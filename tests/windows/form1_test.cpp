@@ -776,7 +776,7 @@ void Form1Test::commandLines_data()
                                  << WindowStyle::NormalWithFocus;
     QTest::newRow("web site") << "web"
                               << ""
-                              << "start http://www.brontic.example/"
+                              << "start http://www.brontic.example"
                               << WindowStyle::MinimizedWithFocus;
     QTest::newRow("mail") << "mail"
                           << ""
@@ -823,7 +823,7 @@ void Form1Test::programsThatCannotStart_data()
                                  << "notepad.exe" << noEditor;
     QTest::newRow("web site") << "web"
                               << "start"
-                              << "Sorry, Vantrel cannot open http://www.brontic.example/";
+                              << "Sorry, Vantrel cannot open http://www.brontic.example";
     QTest::newRow("mail") << "mail"
                           << "start"
                           << "Sorry, Vantrel cannot open mailto:vantrel@brontic.example";
