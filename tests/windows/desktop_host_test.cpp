@@ -3,6 +3,7 @@
 
 #include "host/desktop_host.h"
 #include "support/fake_host.h"
+#include "support/test_environment.h"
 #include "windows/modal_driver.h"
 
 #include <QAbstractItemModel>
@@ -79,6 +80,7 @@ private Q_SLOTS:
     void cancel();
     void typedPatternIsNeverTheAnswer();
     void messageBoxIsAWarningTitledVantrel32();
+    void dialogHistoryStaysInTheTestsOwnConfiguration();
 };
 
 void DesktopHostTest::nameFilters_data()
@@ -318,6 +320,24 @@ void DesktopHostTest::messageBoxIsAWarningTitledVantrel32()
     QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
     QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons, QStringList{"OK"});
+}
+
+void DesktopHostTest::dialogHistoryStaysInTheTestsOwnConfiguration()
+{
+    // Qt's file dialog keeps its history in QtProject.conf of the user's
+    // configuration directory; in a test that must be the process's own.
+    const QString configuration = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString root = QString::fromStdString(vantrel::test::testEnvironmentRoot());
+    QVERIFY(!root.isEmpty());
+    QVERIFY2(configuration.startsWith(root + '/'), qPrintable(configuration));
+
+    TempDrive drive;
+    DesktopHost host;
+    FileDialog dialog;
+    dialog.FileName = QStringLiteral("C:\\*.bmp");
+    whenModal<QFileDialog>([](QFileDialog &box) { box.reject(); });
+    host.showFileDialog(dialog, FileDialogKind::Open);
+    QVERIFY(QFileInfo::exists(configuration + QStringLiteral("/QtProject.conf")));
 }
 
 QTEST_MAIN(DesktopHostTest)
