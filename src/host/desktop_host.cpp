@@ -101,8 +101,11 @@ QStringList toQtNameFilters(const QString &filter)
 
 void DesktopHost::messageBox(const QString &prompt)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel 32"), prompt, QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantrel 32"), QString(), QMessageBox::Ok,
                     QApplication::activeWindow());
+    // The prompt may carry a path or a reason: shown as it is, never as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(prompt);
     box.exec();
 }
 

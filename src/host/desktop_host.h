@@ -3,7 +3,8 @@
 // The host of the desktop program: the system services, plus the ones that
 // need a desktop session, realised with Qt Widgets.
 //
-//  - message boxes are modal QMessageBoxes over the active window;
+//  - message boxes are modal QMessageBoxes over the active window, the
+//    prompt shown as plain text (it may hold a path);
 //  - the file dialog is Qt's own (not the platform's) QFileDialog, fed
 //    with the program's "description|patterns" filters.
 

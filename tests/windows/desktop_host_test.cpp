@@ -7,10 +7,12 @@
 #include "windows/modal_driver.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
@@ -80,6 +82,8 @@ private Q_SLOTS:
     void cancel();
     void typedPatternIsNeverTheAnswer();
     void messageBoxIsAWarningTitledVantrel32();
+    void messageBoxShowsThePromptAsItIs_data();
+    void messageBoxShowsThePromptAsItIs();
     void dialogHistoryStaysInTheTestsOwnConfiguration();
 };
 
@@ -320,6 +324,45 @@ void DesktopHostTest::messageBoxIsAWarningTitledVantrel32()
     QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
     QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons, QStringList{"OK"});
+}
+
+void DesktopHostTest::messageBoxShowsThePromptAsItIs_data()
+{
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("markup in a path")
+        << "Vantrel could not change the startup logo: cannot open /pics/<b>x<i>y.bmp: No such "
+           "file or directory";
+    QTest::newRow("markup first") << "<b>x<i>y.bmp";
+    QTest::newRow("an entity") << "a &amp; b";
+    QTest::newRow("ordinary message")
+        << "Error, -the file could not be found.  Try selecting a file, should this problem "
+           "persist contact Brontic";
+}
+
+void DesktopHostTest::messageBoxShowsThePromptAsItIs()
+{
+    QFETCH(QString, prompt);
+
+    DesktopHost host;
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    bool timedOut = false;
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            format = box.textFormat();
+            // What the box shows, as a screen reader reads it: rich text
+            // would come out with its tags gone.
+            auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            if (QAccessibleInterface *text = QAccessible::queryAccessibleInterface(label))
+                shown = text->text(QAccessible::Name);
+            box.button(QMessageBox::Ok)->click();
+        },
+        &timedOut);
+    host.messageBox(prompt);
+
+    QVERIFY(!timedOut);
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shown, prompt);
 }
 
 void DesktopHostTest::dialogHistoryStaysInTheTestsOwnConfiguration()

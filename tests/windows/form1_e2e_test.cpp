@@ -45,6 +45,7 @@ class Form1EndToEndTest : public QObject {
 private Q_SLOTS:
     void chooseThroughQtsDialogPreviewAndInstall();
     void failedRestoreShowsARealMessageBox();
+    void aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage();
 };
 
 void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
@@ -124,6 +125,49 @@ void Form1EndToEndTest::failedRestoreShowsARealMessageBox()
     QCOMPARE(title, QStringLiteral("Vantrel 32"));
     QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
     QVERIFY(form.isVisible());
+}
+
+void Form1EndToEndTest::aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage()
+{
+    TempDrive drive;
+    drive.makeDirectory("WINDOWS");
+    drive.write("<b>x<i>y.bmp", logoBytes());
+    const QString chosen = QFileInfo(drive.path("<b>x<i>y.bmp")).absoluteFilePath();
+
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool timedOut = false;
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(chosen);
+            QMetaObject::invokeMethod(&dialog, "accept");
+        },
+        &timedOut);
+    QTest::mouseClick(form.Op, Qt::LeftButton);
+    QVERIFY(!timedOut);
+    QCOMPARE(form.Label1->text(), chosen);
+    QCOMPARE(form.Label1->textFormat(), Qt::PlainText);
+
+    // The file goes away before it is installed: the reason names it.
+    QVERIFY(QFile::remove(chosen));
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            format = box.textFormat();
+            text = box.text();
+            box.accept();
+        },
+        &timedOut);
+    QTest::mouseClick(form.chstart, Qt::LeftButton);
+    QVERIFY(!timedOut);
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY2(text.startsWith(QStringLiteral("Vantrel could not change the startup logo: ")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("<b>x<i>y.bmp")), qPrintable(text));
+    QVERIFY(!drive.exists("logo.sys"));
 }
 
 QTEST_MAIN(Form1EndToEndTest)
