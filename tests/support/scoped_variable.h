@@ -14,10 +14,7 @@ public:
     explicit ScopedVariable(const char *name)
         : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
     {}
-    ScopedVariable(const char *name, const QByteArray &value) : ScopedVariable(name)
-    {
-        set(value);
-    }
+    ScopedVariable(const char *name, const QByteArray &value) : ScopedVariable(name) { set(value); }
     ~ScopedVariable()
     {
         if (m_wasSet)
