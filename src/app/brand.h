@@ -13,10 +13,11 @@ inline constexpr char kName[] = "Brontic";
 inline constexpr char kWebAddress[] = "www.brontic.example";
 inline constexpr char kMailAddress[] = "vantrel@brontic.example";
 
-// "http://www.brontic.example/": what the start command is asked to open.
+// "http://www.brontic.example": the scheme directly followed by the
+// address, nothing after it, as the start command is asked to open it.
 inline QString webUrl()
 {
-    return QStringLiteral("http://") + QLatin1String(kWebAddress) + QLatin1Char('/');
+    return QStringLiteral("http://") + QLatin1String(kWebAddress);
 }
 
 // "mailto:vantrel@brontic.example".

@@ -1,5 +1,7 @@
 #include "app/forms.h"
 
+#include "app/plain_text.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -68,6 +70,11 @@ Form *Forms::findLoaded(std::type_index type) const
     const auto it = std::find_if(m_loaded.begin(), m_loaded.end(),
                                  [&](const auto &entry) { return entry.first == type; });
     return it == m_loaded.end() ? nullptr : it->second;
+}
+
+void Forms::settle(Form &form)
+{
+    makeLabelsPlain(form);
 }
 
 void Forms::forget(Form &form)

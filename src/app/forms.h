@@ -13,6 +13,9 @@
 //  - ending the program unloads every window, hidden ones included, and
 //    stops the event loop.
 //
+// Every label of a loaded window shows its text as plain text, never as
+// markup: Forms::load sees to that after Form_Load (see plain_text.h).
+//
 // Every Form also answers the keyboard as the windows were designed to:
 // Enter presses the button that has the focus (Space does too, as Qt
 // buttons do anyway), and otherwise the window's default button, if it has
@@ -96,8 +99,9 @@ public:
     ~Forms() override;
 
     // The loaded window of type F, loading it first (construction, then
-    // Form_Load) when there is none. A Form_Load that throws leaves the
-    // window unloaded and passes the exception on.
+    // Form_Load, then every label set to plain text) when there is none. A
+    // Form_Load that throws leaves the window unloaded and passes the
+    // exception on.
     template <class F> F &load();
 
     // Loads F if needed, shows it modelessly and brings it to the front.
@@ -132,6 +136,8 @@ private:
     friend class Form;
     Form *findLoaded(std::type_index type) const;
     void forget(Form &form);
+    // What every window gets once it is loaded.
+    static void settle(Form &form);
 
     Host &m_host;
     std::vector<std::pair<std::type_index, Form *>> m_loaded;
@@ -158,6 +164,7 @@ template <class F> F &Forms::load()
         delete form;
         throw;
     }
+    settle(*form);
     return *form;
 }
 

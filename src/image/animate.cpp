@@ -64,13 +64,4 @@ void Flip(std::span<std::uint8_t> block, int start)
     }
 }
 
-void FlipByTable(std::span<std::uint8_t> block, int start)
-{
-    std::array<std::uint8_t, 256> map;
-    for (int c = 0; c < 256; ++c)
-        map[std::size_t(c)] = static_cast<std::uint8_t>(c >= start ? 255 + start - c : c);
-    for (std::uint8_t &c : block)
-        c = map[c];
-}
-
 } // namespace vantrel

@@ -42,9 +42,4 @@ void AnimateLogo(Host &host, const QString &source, const QString &target, int s
 // larger value leaves the block alone, a smaller one acts as 0).
 void Flip(std::span<std::uint8_t> block, int start);
 
-// The same map as Flip through a 256-entry lookup table. Kept so the
-// benchmark can weigh it against Flip, which the compiler turns into
-// vector code and is the faster of the two.
-void FlipByTable(std::span<std::uint8_t> block, int start);
-
 } // namespace vantrel

@@ -4,6 +4,7 @@
 #include "app/classic_look.h"
 #include "app/info.h"
 #include "app/open_dlg.h"
+#include "app/plain_text.h"
 #include "art/program_icon.h"
 #include "logo/viewer.h"
 
@@ -73,14 +74,6 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
     frame->setObjectName(QLatin1String(name));
     frame->setGeometry(place.pixels());
     return frame;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const TwipRect &place)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place.pixels());
-    return label;
 }
 
 QAction *makeAction(QMenu *menu, const char *name, const QString &caption)

@@ -2,7 +2,11 @@
 #include "app/stock_art.h"
 #include "host/drive_map.h"
 #include "host/host.h"
+#include "image/logo_format.h"
+#include "logo/slots.h"
+#include "support/cli_run.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -130,10 +134,28 @@ TEST(StockArt, PicturesAreLogoBitmapsWithEveryHeaderFieldAsTheFormatSays)
     }
 }
 
-TEST(StockArt, PicturesAreTheSameBytesEveryTime)
+TEST(StockArt, PicturesAreExactlyTheReleasedBytes)
 {
-    EXPECT_EQ(shutdownPicture(), shutdownPicture());
-    EXPECT_EQ(switchOffPicture(), switchOffPicture());
+    // The SHA-256 of each picture as released. Any change to the art or to
+    // the code that draws it shows here; when the change is meant, look at
+    // the new pictures (vantrel-cli where, then a viewer) and update these.
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *sha256;
+    } pictures[] = {
+        {"shutdown", shutdownPicture(),
+         "e1b5f5f2928b43f898a307fe65d036ce5311e29b25ede5d3c755a7a5dd51b108"},
+        {"switch-off", switchOffPicture(),
+         "b4ec886415c25c479325eced52003f5a5ab3fe501525f27b1be9f647940b9744"},
+    };
+    for (const auto &picture : pictures) {
+        EXPECT_EQ(QCryptographicHash::hash(picture.bytes, QCryptographicHash::Sha256)
+                      .toHex()
+                      .toStdString(),
+                  picture.sha256)
+            << picture.name;
+    }
 }
 
 TEST(StockArt, ShutdownAndSwitchOffPicturesDiffer)
@@ -201,15 +223,104 @@ TEST(Readme, IsAsciiWithCrlfLineEnds)
     }
 }
 
-TEST(Readme, NamesTheSlotsTheCommandsAndTheDriveVariable)
+// The readme's lines, without their CRLF ends.
+QStringList readmeLines()
 {
-    const QByteArray text = readmeText();
-    for (const char *needle :
-         {"C:\\logo.sys", "C:\\WINDOWS\\logow.sys", "C:\\WINDOWS\\logos.sys", "Restore All",
-          "Change Startup", "Animation Maker", "236", "129078", "320 x 400", "8-bit",
-          "vantrel-cli where", "vantrel-cli install", "vantrel-cli restore", "vantrel-cli animate",
-          "vantrel-cli check", "VANTREL_DRIVE_C"})
-        EXPECT_TRUE(text.contains(needle)) << needle;
+    return QString::fromLatin1(readmeText()).split(QStringLiteral("\r\n"));
+}
+
+// The lines under the heading `title` (a line underlined with dashes), up
+// to the next heading.
+QStringList readmeSection(const QString &title)
+{
+    const QStringList lines = readmeLines();
+    const auto isUnderline = [](const QString &line) {
+        return !line.isEmpty() && line.count('-') == line.size();
+    };
+    QStringList section;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (lines[i] != title || !isUnderline(lines[i + 1]))
+            continue;
+        for (qsizetype j = i + 2; j < lines.size(); ++j) {
+            if (j + 1 < lines.size() && !lines[j].isEmpty() && isUnderline(lines[j + 1]))
+                break;
+            section << lines[j];
+        }
+    }
+    return section;
+}
+
+// The captures of `pattern` in every line that it matches in full.
+QStringList captured(const QStringList &lines, const QString &pattern, int group)
+{
+    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
+    QStringList result;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = expression.match(line);
+        if (match.hasMatch())
+            result << match.captured(group);
+    }
+    return result;
+}
+
+TEST(Readme, ListsEachSlotAtThePathTheSlotsUse)
+{
+    // The default drive's Windows directory, as the readme writes it.
+    const QString windows = QStringLiteral("C:\\WINDOWS\\");
+    QStringList expected;
+    for (const LogoSlot slot : kAllSlots)
+        expected << installedPath(slot, windows);
+    const QStringList table = readmeSection(QStringLiteral("The three logo slots"));
+    ASSERT_FALSE(table.isEmpty());
+    EXPECT_EQ(
+        captured(table, QStringLiteral("  [A-Z][a-z ]+[a-z]  +(\\S+)"), 1).join('\n').toStdString(),
+        expected.join('\n').toStdString());
+
+    const QString text = QString::fromLatin1(readmeText());
+    for (const LogoSlot slot : kAllSlots) {
+        if (stockPath(slot).isEmpty())
+            continue;
+        // Names ignore case on the drive; the readme writes them one way.
+        EXPECT_TRUE(text.contains(stockPath(slot), Qt::CaseInsensitive))
+            << stockPath(slot).toStdString();
+    }
+}
+
+TEST(Readme, ShowsEveryCommandOfTheToolAsItsHelpWritesIt)
+{
+    const vantrel::test::CliRun help = vantrel::test::runCommand({QStringLiteral("--help")});
+    ASSERT_EQ(help.code, 0);
+    // "  name ARGS   what it does" lines of the command list; wrapped
+    // descriptions are indented further.
+    const QString commands =
+        help.out.section(QStringLiteral("commands:\n"), 1).section("\n\n", 0, 0);
+    QStringList synopses;
+    for (const QString &line : commands.split('\n')) {
+        if (line.startsWith(QStringLiteral("  ")) && !line.startsWith(QStringLiteral("   ")))
+            synopses << line.trimmed().section(QRegularExpression(QStringLiteral("\\s{2,}")), 0, 0);
+    }
+    ASSERT_GE(synopses.size(), 5);
+
+    const QStringList readme = captured(readmeSection(QStringLiteral("The command-line tool")),
+                                        QStringLiteral("  vantrel-cli (.+)"), 1);
+    EXPECT_EQ(readme.join('\n').toStdString(), synopses.join('\n').toStdString());
+    for (const QString &synopsis : readme) {
+        const QString command = synopsis.section(' ', 0, 0);
+        EXPECT_EQ(vantrel::test::runCommand({command, QStringLiteral("--help")}).code, 0)
+            << command.toStdString();
+    }
+}
+
+TEST(Readme, StatesTheFormatsNumbersAndTheDriveVariable)
+{
+    const QString text = QString::fromLatin1(readmeText()).replace(QStringLiteral("\r\n"), " ");
+    for (const QString &fact : {QStringLiteral("%1 x %2 pixel").arg(kLogoWidth).arg(kLogoHeight),
+                                QStringLiteral("exactly %1 bytes").arg(kLogoLength),
+                                QStringLiteral("%1 to %2;").arg(kMinStartEntry).arg(kMaxStartEntry),
+                                QStringLiteral("the default is %1").arg(kDefaultStartEntry),
+                                QStringLiteral("VANTREL_DRIVE_C")}) {
+        EXPECT_TRUE(text.simplified().contains(fact)) << fact.toStdString();
+    }
 }
 
 class DefaultDrive : public ::testing::Test {

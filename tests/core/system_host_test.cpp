@@ -417,7 +417,7 @@ TEST_F(CommandLines, FailWhenNoProgramCanBeFound)
               "cannot start pbrush: no bitmap editor found (tried kolourpaint, pinta, mtpaint, "
               "drawing, gimp, xdg-open)");
     EXPECT_EQ(hostError([&] {
-                  host.runCommandLine("start http://www.brontic.example/",
+                  host.runCommandLine("start http://www.brontic.example",
                                       WindowStyle::MinimizedWithFocus);
               }),
               "cannot start start: no program to open addresses found (tried xdg-open)");

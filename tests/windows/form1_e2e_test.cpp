@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 using namespace vantrel;
 using vantrel::test::TempDrive;
 using vantrel::test::whenModal;
@@ -45,6 +47,8 @@ class Form1EndToEndTest : public QObject {
 private Q_SLOTS:
     void chooseThroughQtsDialogPreviewAndInstall();
     void failedRestoreShowsARealMessageBox();
+    void aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage();
+    void enterWorksTheWindowTheDialogAndTheMessageBox();
 };
 
 void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
@@ -123,6 +127,105 @@ void Form1EndToEndTest::failedRestoreShowsARealMessageBox()
     QVERIFY(!timedOut);
     QCOMPARE(title, QStringLiteral("Vantrel 32"));
     QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QVERIFY(form.isVisible());
+}
+
+void Form1EndToEndTest::aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage()
+{
+    TempDrive drive;
+    drive.makeDirectory("WINDOWS");
+    drive.write("<b>x<i>y.bmp", logoBytes());
+    const QString chosen = QFileInfo(drive.path("<b>x<i>y.bmp")).absoluteFilePath();
+
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool timedOut = false;
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(chosen);
+            QMetaObject::invokeMethod(&dialog, "accept");
+        },
+        &timedOut);
+    QTest::mouseClick(form.Op, Qt::LeftButton);
+    QVERIFY(!timedOut);
+    QCOMPARE(form.Label1->text(), chosen);
+    QCOMPARE(form.Label1->textFormat(), Qt::PlainText);
+
+    // The file goes away before it is installed: the reason names it.
+    QVERIFY(QFile::remove(chosen));
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            format = box.textFormat();
+            text = box.text();
+            box.accept();
+        },
+        &timedOut);
+    QTest::mouseClick(form.chstart, Qt::LeftButton);
+    QVERIFY(!timedOut);
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY2(text.startsWith(QStringLiteral("Vantrel could not change the startup logo: ")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("<b>x<i>y.bmp")), qPrintable(text));
+    QVERIFY(!drive.exists("logo.sys"));
+}
+
+void Form1EndToEndTest::enterWorksTheWindowTheDialogAndTheMessageBox()
+{
+    TempDrive drive;
+    drive.makeDirectory("WINDOWS");
+    const QByteArray logo = logoBytes();
+    drive.write("sky.bmp", logo);
+    const QString chosen = QFileInfo(drive.path("sky.bmp")).absoluteFilePath();
+
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+
+    // Enter on Open File opens the dialog, Enter in its name box chooses.
+    bool timedOut = false;
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) {
+            auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            name->setText(chosen);
+            QTest::keyClick(name, Qt::Key_Return);
+        },
+        &timedOut);
+    form.Op->setFocus();
+    QTest::keyClick(form.Op, Qt::Key_Return);
+    QVERIFY(!timedOut);
+    QCOMPARE(form.Label1->text(), chosen);
+
+    // Enter on Change Startup installs.
+    form.chstart->setFocus();
+    QTest::keyClick(form.chstart, Qt::Key_Return);
+    QCOMPARE(drive.read("logo.sys"), logo);
+
+    // Enter on Restore Startup removes it; the second time the real message
+    // box says so, and Enter closes it without pressing anything again.
+    form.Command2->setFocus();
+    QTest::keyClick(form.Command2, Qt::Key_Return);
+    QVERIFY(!drive.exists("logo.sys"));
+    int boxes = 0;
+    QString text;
+    const std::function<void(QMessageBox &)> answer = [&](QMessageBox &box) {
+        ++boxes;
+        text = box.text();
+        QTest::keyClick(&box, Qt::Key_Return);
+        // Should that Enter press Restore Startup again, another box comes.
+        whenModal<QMessageBox>(answer, nullptr, 30);
+    };
+    whenModal<QMessageBox>(answer, &timedOut);
+    QTest::keyClick(form.Command2, Qt::Key_Return);
+    QTest::qWait(400);
+    QVERIFY(!timedOut);
+    QCOMPARE(boxes, 1);
+    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(form.isVisible());
 }
 

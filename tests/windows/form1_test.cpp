@@ -144,6 +144,9 @@ private Q_SLOTS:
 
     void endingTheProgram_data();
     void endingTheProgram();
+
+    void keyboardPressesTheFocusedButton_data();
+    void keyboardPressesTheFocusedButton();
 };
 
 void Form1Test::windowFrame()
@@ -776,7 +779,7 @@ void Form1Test::commandLines_data()
                                  << WindowStyle::NormalWithFocus;
     QTest::newRow("web site") << "web"
                               << ""
-                              << "start http://www.brontic.example/"
+                              << "start http://www.brontic.example"
                               << WindowStyle::MinimizedWithFocus;
     QTest::newRow("mail") << "mail"
                           << ""
@@ -823,7 +826,7 @@ void Form1Test::programsThatCannotStart_data()
                                  << "notepad.exe" << noEditor;
     QTest::newRow("web site") << "web"
                               << "start"
-                              << "Sorry, Vantrel cannot open http://www.brontic.example/";
+                              << "Sorry, Vantrel cannot open http://www.brontic.example";
     QTest::newRow("mail") << "mail"
                           << "start"
                           << "Sorry, Vantrel cannot open mailto:vantrel@brontic.example";
@@ -882,6 +885,76 @@ void Form1Test::endingTheProgram()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(form.isNull());
     QVERIFY(dialogHost.isNull());
+}
+
+void Form1Test::keyboardPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("dialogs");
+
+    const QString logo = QStringLiteral("logo.sys=mine");
+    const QString mineW = QStringLiteral("WINDOWS/logow.sys=mine-w");
+    const QString mineS = QStringLiteral("WINDOWS/logos.sys=mine-s");
+    // No focus set: the window's own first focus, Restore Startup.
+    QTest::newRow("Enter as the window opens")
+        << "" << int(Qt::Key_Return) << QStringList{mineS, mineW} << 1;
+    QTest::newRow("keypad Enter on Restore Startup")
+        << "Command2" << int(Qt::Key_Enter) << QStringList{mineS, mineW} << 1;
+    QTest::newRow("Enter on Restore Shutdown")
+        << "Command3" << int(Qt::Key_Return)
+        << QStringList{mineS, "WINDOWS/logow.sys=stock-w", logo} << 1;
+    QTest::newRow("Space on Restore Turn Off")
+        << "Command5" << int(Qt::Key_Space) << QStringList{"WINDOWS/logos.sys=stock-s", mineW, logo}
+        << 1;
+    QTest::newRow("Enter on Change Turn Off")
+        << "choff" << int(Qt::Key_Return) << QStringList{"WINDOWS/logos.sys=sky", mineW, logo} << 1;
+    QTest::newRow("Enter on Restore All")
+        << "Command7" << int(Qt::Key_Return)
+        << QStringList{"WINDOWS/logos.sys=stock-s", "WINDOWS/logow.sys=stock-w"} << 1;
+    QTest::newRow("Enter on Open File")
+        << "Op" << int(Qt::Key_Return) << QStringList{mineS, mineW, logo} << 2;
+    QTest::newRow("another key") << "Command2" << int(Qt::Key_A) << QStringList{mineS, mineW, logo}
+                                 << 1;
+}
+
+void Form1Test::keyboardPressesTheFocusedButton()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QStringList, files);
+    QFETCH(int, dialogs);
+
+    Window window;
+    window.drive.makeInstallation();
+    window.drive.write("logo.sys", "mine");
+    window.drive.write("WINDOWS/logow.sys", "mine-w");
+    window.drive.write("WINDOWS/logos.sys", "mine-s");
+    window.drive.write("sky.bmp", "sky");
+    window.choose(window.drivePath("sky.bmp"));
+    window.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.form));
+    if (!focus.isEmpty())
+        window.form->findChild<QWidget *>(focus)->setFocus();
+    QWidget *focused = window.form->focusWidget();
+    QVERIFY(focused != nullptr);
+    QCOMPARE(focused->objectName(), focus.isEmpty() ? QStringLiteral("Command2") : focus);
+    // The Open File dialog, should it open, is cancelled.
+    window.host.dialogAnswers.push_back(std::nullopt);
+
+    QTest::keyClick(focused, Qt::Key(key));
+
+    QStringList present;
+    for (const char *name : {"logo.sys", "WINDOWS/logow.sys", "WINDOWS/logos.sys"}) {
+        if (window.drive.exists(QLatin1String(name)))
+            present << QLatin1String(name) + '=' + QString::fromLatin1(window.drive.read(name));
+    }
+    present.sort();
+    files.sort();
+    QCOMPARE(present, files);
+    QCOMPARE(int(window.host.dialogsShown.size()), dialogs);
+    QVERIFY(window.host.messages.isEmpty());
 }
 
 QTEST_MAIN(Form1Test)
