@@ -22,6 +22,7 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
                       "  animate SOURCE TARGET [--start S] [--reverse]\n"
                       "                                      write an animated start-up logo\n"
                       "  check FILE...                       tell whether files are logo bitmaps\n"
+                      "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
                       "\n"
                       "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
                       "Run 'vantrel-cli <command> --help' for more.\n";
@@ -165,6 +166,8 @@ int runCli(const QStringList &arguments, CliContext &context)
         return finish(animateCommand(rest, context));
     if (command == "check")
         return finish(checkCommand(rest, context));
+    if (command == "convert")
+        return finish(convertCommand(rest, context));
     return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
 }
 

@@ -9,6 +9,7 @@
 //   vantrel-cli restore startup|shutdown|switchoff|all
 //   vantrel-cli animate SOURCE TARGET [--start S] [--reverse]
 //   vantrel-cli check FILE...
+//   vantrel-cli convert INPUT OUTPUT [options]
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
 // error), 2 a usage error.
@@ -45,5 +46,12 @@ int animateCommand(const QStringList &arguments, CliContext &context);
 // logo bitmap's, with the animation state and the palette's warnings;
 // succeeds when every FILE is a logo bitmap.
 int checkCommand(const QStringList &arguments, CliContext &context);
+
+// convert (cli_convert.cpp): writes OUTPUT as a logo bitmap made from the
+// picture INPUT, with the fit, border, animated range, ramp, band and
+// dithering the options ask for. Bad option values are usage errors; an
+// undecodable INPUT, an OUTPUT that is INPUT itself and a failed write
+// fail with the reason and leave no OUTPUT behind.
+int convertCommand(const QStringList &arguments, CliContext &context);
 
 } // namespace vantrel
