@@ -309,4 +309,42 @@ TEST_F(CliConvert, ProgramReadsJpegAndGif)
     }
 }
 
+TEST(InstallWarning, NamesWhyWindowsWillNotShowTheFile)
+{
+    QByteArray wrongDepth = LogoBytes().bytes();
+    putLe16(wrongDepth, 28, 24);
+    const QByteArray png = encoded(picture(), "PNG");
+    struct WarningCase {
+        const char *name;
+        QByteArray bytes;
+        QString problem; // empty: no warning
+    };
+    const std::vector<WarningCase> cases{
+        {"a PNG", png, QStringLiteral("%1 bytes, expected 129078").arg(png.size())},
+        {"a true-colour bitmap", trueColourBitmap(), "384054 bytes, expected 129078"},
+        {"a logo's length with 24 bits", wrongDepth, "biBitCount is 24, expected 8"},
+        {"an empty file", {}, "0 bytes, expected 129078"},
+        {"a logo bitmap", LogoBytes().bytes(), {}},
+    };
+    for (const WarningCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive drive;
+        drive.makeInstallation();
+        drive.write("pic.bmp", c.bytes);
+        const CliRun run = runCommand({"install", "shutdown", "C:\\pic.bmp"});
+        EXPECT_EQ(run.code, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(drive.read("WINDOWS/logow.sys"), c.bytes);
+        if (c.problem.isEmpty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_EQ(run.err, "vantrel-cli: warning: C:\\pic.bmp is not a logo bitmap (" +
+                                   c.problem +
+                                   "), so Windows will not show it\n"
+                                   "vantrel-cli: 'vantrel-cli convert C:\\pic.bmp OUTPUT' makes "
+                                   "one from any picture\n");
+        }
+    }
+}
+
 } // namespace
