@@ -19,14 +19,34 @@ namespace vantrel {
 namespace {
 
 // libimagequant's trade between time and palette quality, 1 (best) to 10
-// (fastest). At 320 x 400 pixels the slower settings buy little (see
-// bench/convert_quality.sh).
-constexpr int kQuantiserSpeed = 4;
+// (fastest). Past 7 it stops refining the palette; below it the time grows
+// much faster than the quality (bench/convert_quality.sh).
+constexpr int kQuantiserSpeed = 7;
 
-// libimagequant's threads. One: a logo is 128000 pixels, too few for a
-// second thread to pay for itself, and OpenMP's waiting threads slow the
-// work badly when the cores are busy with something else.
-constexpr int kQuantiserThreads = 1;
+// Runs libimagequant on one thread and puts the caller's OpenMP thread
+// count back afterwards. A logo is 128000 pixels, too few for a second
+// thread to pay for itself, and OpenMP's waiting threads slow the work
+// badly when the cores are busy with something else.
+//
+// libimagequant decides in liq_set_speed whether to make a dither map (it
+// keeps dithering off edges and flat areas, worth about 1 dB here): up to
+// speed 7 when it may use more than one thread, only up to 5 otherwise. At
+// this size the map costs a few milliseconds, so the speed is set while two
+// threads are allowed, the same on every machine, and the work then runs
+// on one.
+class OneQuantiserThread {
+public:
+    OneQuantiserThread() : m_threads(omp_get_max_threads()) { omp_set_num_threads(2); }
+    ~OneQuantiserThread() { omp_set_num_threads(m_threads); }
+    OneQuantiserThread(const OneQuantiserThread &) = delete;
+    OneQuantiserThread &operator=(const OneQuantiserThread &) = delete;
+
+    // Called once the speed is set.
+    void start() { omp_set_num_threads(1); }
+
+private:
+    int m_threads;
+};
 
 constexpr std::int64_t kWidth = kLogoWidth;
 constexpr std::int64_t kHeight = kLogoHeight;
@@ -131,7 +151,7 @@ struct LiqDeleter {
 std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows, int colours,
                              Colour border, bool dither, std::vector<std::uint8_t> &indexes)
 {
-    omp_set_num_threads(kQuantiserThreads);
+    OneQuantiserThread threads;
     const std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
     if (!attr)
         quantiserFailed(LIQ_OUT_OF_MEMORY);
@@ -139,6 +159,7 @@ std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows
         quantiserFailed(e);
     if (const liq_error e = liq_set_speed(attr.get(), kQuantiserSpeed); e != LIQ_OK)
         quantiserFailed(e);
+    threads.start();
 
     std::vector<void *> in(static_cast<std::size_t>(rows));
     std::vector<unsigned char *> out(static_cast<std::size_t>(rows));

@@ -341,6 +341,16 @@ TEST(ConvertToLogo, FitsThePictureToTheScreenShape)
     }
 }
 
+TEST(ConvertToLogo, GivesTheSameBytesEveryTime)
+{
+    ConvertOptions o;
+    o.start = 236;
+    o.band = BandEdge::Bottom;
+    const std::vector<std::uint8_t> first = convertToLogo(samplePicture(), o);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(convertToLogo(samplePicture(), o), first);
+}
+
 TEST(ConvertToLogo, DithersUnlessAskedNotTo)
 {
     // A smooth grey ramp across the logo, to be told in 15 greys and the
