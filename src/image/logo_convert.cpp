@@ -108,10 +108,13 @@ std::vector<liq_color> fitPicture(const QImage &picture, Fit fit, Colour border)
                                                     : QImage::Format_RGB32);
     if (cut.isNull())
         throw HostError(QStringLiteral("not enough memory to convert the picture"));
-    const QImage scaled =
-        cut.size() == target.size()
-            ? cut
-            : cut.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled = cut.size() == target.size() ? cut
+                                                : cut.scaled(target.size(), Qt::IgnoreAspectRatio,
+                                                             Qt::SmoothTransformation);
+    // The loop below reads 32-bit pixels, whatever format scaling chose.
+    if (scaled.format() != QImage::Format_RGB32 &&
+        scaled.format() != QImage::Format_ARGB32_Premultiplied)
+        scaled = scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (scaled.isNull() || scaled.size() != target.size())
         throw HostError(QStringLiteral("not enough memory to convert the picture"));
     std::vector<liq_color> canvas(std::size_t(kWidth * kHeight), toLiq(border));
