@@ -50,13 +50,13 @@ struct ConvertOptions {
     Fit fit = Fit::Crop;
     // Palette entry 0, the colour Windows paints around the picture; also
     // what shows through transparent parts and the padding.
-    Colour border;
+    Colour border{};
     // The starting entry S (1..255) of the animated range, or 0 for a logo
     // without animation whose picture uses all 256 entries.
     int start = 0;
     // The colours the animated range runs through, as a closed loop; empty
     // means defaultRamp(). Ignored without a starting entry.
-    std::vector<Colour> ramp;
+    std::vector<Colour> ramp{};
     BandEdge band = BandEdge::None;
     // The band's height in rows, 1..400.
     int bandRows = kDefaultBandRows;

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -81,13 +82,6 @@ QImage samplePicture()
     return picture;
 }
 
-ConvertOptions options(std::function<void(ConvertOptions &)> set)
-{
-    ConvertOptions o;
-    set(o);
-    return o;
-}
-
 struct OptionsCase {
     const char *name;
     ConvertOptions options;
@@ -97,50 +91,25 @@ TEST(ConvertToLogo, MakesALogoBitmapForEveryCombinationOfOptions)
 {
     const std::vector<OptionsCase> cases{
         {"defaults", {}},
-        {"pad on navy", options([](auto &o) {
-             o.fit = Fit::Pad;
-             o.border = kNavy;
-         })},
-        {"stretch without dither", options([](auto &o) {
-             o.fit = Fit::Stretch;
-             o.dither = false;
-         })},
-        {"range without band", options([](auto &o) { o.start = 236; })},
-        {"bottom band", options([](auto &o) {
-             o.start = 236;
-             o.band = BandEdge::Bottom;
-         })},
-        {"only the border still", options([](auto &o) { o.start = 1; })},
-        {"all band", options([](auto &o) {
-             o.start = 1;
-             o.band = BandEdge::Top;
-             o.bandRows = 400;
-         })},
-        {"one animated entry", options([](auto &o) {
-             o.start = 255;
-             o.band = BandEdge::Top;
-             o.bandRows = 1;
-         })},
-        {"two still entries", options([](auto &o) {
-             o.start = 2;
-             o.band = BandEdge::Bottom;
-             o.bandRows = 399;
-             o.fit = Fit::Pad;
-         })},
-        {"ramp meets the border", options([](auto &o) {
-             o.start = 100;
-             o.border = kRed;
-             o.ramp = {kRed, {0x10, 0x20, 0x30}};
-             o.band = BandEdge::Top;
-         })},
-        {"one-colour ramp", options([](auto &o) {
-             o.start = 200;
-             o.border = kWhite;
-             o.ramp = {kWhite};
-             o.band = BandEdge::Bottom;
-             o.bandRows = 7;
-             o.dither = false;
-         })},
+        {"pad on navy", ConvertOptions{.fit = Fit::Pad, .border = kNavy}},
+        {"stretch without dither", ConvertOptions{.fit = Fit::Stretch, .dither = false}},
+        {"range without band", ConvertOptions{.start = 236}},
+        {"bottom band", ConvertOptions{.start = 236, .band = BandEdge::Bottom}},
+        {"only the border still", ConvertOptions{.start = 1}},
+        {"all band", ConvertOptions{.start = 1, .band = BandEdge::Top, .bandRows = 400}},
+        {"one animated entry", ConvertOptions{.start = 255, .band = BandEdge::Top, .bandRows = 1}},
+        {"two still entries",
+         ConvertOptions{.fit = Fit::Pad, .start = 2, .band = BandEdge::Bottom, .bandRows = 399}},
+        {"ramp meets the border", ConvertOptions{.border = kRed,
+                                                 .start = 100,
+                                                 .ramp = {kRed, {0x10, 0x20, 0x30}},
+                                                 .band = BandEdge::Top}},
+        {"one-colour ramp", ConvertOptions{.border = kWhite,
+                                           .start = 200,
+                                           .ramp = {kWhite},
+                                           .band = BandEdge::Bottom,
+                                           .bandRows = 7,
+                                           .dither = false}},
     };
     const QImage picture = samplePicture();
     for (const OptionsCase &c : cases) {
@@ -202,11 +171,8 @@ TEST(ConvertToLogo, WritesTheRampAroundTheAnimatedRange)
     };
     for (const RampCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ConvertOptions o;
-        o.start = c.start;
-        o.ramp = c.ramp;
-        o.border = kWhite;
-        const Logo logo = convert(samplePicture().copy(0, 0, 90, 60), o);
+        const Logo logo = convert(samplePicture().copy(0, 0, 90, 60),
+                                  {.border = kWhite, .start = c.start, .ramp = c.ramp});
         for (const Expect &e : c.entries)
             EXPECT_EQ(logo.entry(e.entry), e.colour) << "entry " << e.entry;
     }
@@ -215,10 +181,7 @@ TEST(ConvertToLogo, WritesTheRampAroundTheAnimatedRange)
 TEST(ConvertToLogo, MovesARampColourThatIsAlsoStillByTheSmallestStep)
 {
     // Black is the border and in the picture, and so is red.
-    ConvertOptions o;
-    o.start = 250;
-    o.ramp = {kBlack, kRed};
-    const Logo logo = convert(samplePicture(), o);
+    const Logo logo = convert(samplePicture(), {.start = 250, .ramp = {kBlack, kRed}});
     const auto squaredDistance = [](Colour a, Colour b) {
         return (a.red - b.red) * (a.red - b.red) + (a.green - b.green) * (a.green - b.green) +
                (a.blue - b.blue) * (a.blue - b.blue);
@@ -238,17 +201,10 @@ TEST(ConvertToLogo, KeepsASolidColourExactly)
     };
     const std::vector<SolidCase> cases{
         {{0x12, 0x34, 0x56}, {}},
-        {{0x12, 0x34, 0x56}, options([](auto &o) { o.dither = false; })},
-        {kRed, options([](auto &o) { o.start = 236; })},
-        {kBlack, options([](auto &o) {
-             o.start = 2;
-             o.fit = Fit::Stretch;
-         })},
-        {{0xFE, 0xFF, 0x01}, options([](auto &o) {
-             o.border = kWhite;
-             o.start = 128;
-             o.band = BandEdge::Top;
-         })},
+        {{0x12, 0x34, 0x56}, ConvertOptions{.dither = false}},
+        {kRed, ConvertOptions{.start = 236}},
+        {kBlack, ConvertOptions{.fit = Fit::Stretch, .start = 2}},
+        {{0xFE, 0xFF, 0x01}, ConvertOptions{.border = kWhite, .start = 128, .band = BandEdge::Top}},
     };
     for (const SolidCase &c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.colour));
@@ -312,11 +268,8 @@ TEST(ConvertToLogo, FitsThePictureToTheScreenShape)
     constexpr Colour kBorder{0x20, 0x20, 0x20};
     for (const FitCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ConvertOptions o;
-        o.fit = c.fit;
-        o.border = kBorder;
-        o.dither = false;
-        const Logo logo = convert(quadrants(c.size, c.shown), o);
+        const Logo logo =
+            convert(quadrants(c.size, c.shown), {.fit = c.fit, .border = kBorder, .dither = false});
         const QRect r = c.placed;
         const int midX = r.x() + r.width() / 2;
         const int midY = r.y() + r.height() / 2;
@@ -343,9 +296,7 @@ TEST(ConvertToLogo, FitsThePictureToTheScreenShape)
 
 TEST(ConvertToLogo, GivesTheSameBytesEveryTime)
 {
-    ConvertOptions o;
-    o.start = 236;
-    o.band = BandEdge::Bottom;
+    const ConvertOptions o{.start = 236, .band = BandEdge::Bottom};
     const std::vector<std::uint8_t> first = convertToLogo(samplePicture(), o);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(convertToLogo(samplePicture(), o), first);
@@ -362,10 +313,7 @@ TEST(ConvertToLogo, DithersUnlessAskedNotTo)
             ramp.setPixel(x, y, qRgb(x * 255 / 319, x * 255 / 319, x * 255 / 319));
     for (const bool dither : {false, true}) {
         SCOPED_TRACE(dither ? "dithered" : "not dithered");
-        ConvertOptions o;
-        o.start = 16;
-        o.dither = dither;
-        const Logo logo = convert(ramp, o);
+        const Logo logo = convert(ramp, {.start = 16, .dither = dither});
         int changes = 0;
         for (int x = 1; x < kLogoWidth; ++x)
             changes += logo.index(x, 200) != logo.index(x - 1, 200);
@@ -423,10 +371,7 @@ TEST(ConvertToLogo, TakesAnyPictureFormatAndShape)
     for (const PictureCase &c : cases) {
         SCOPED_TRACE(c.name);
         for (const Fit fit : {Fit::Crop, Fit::Pad, Fit::Stretch}) {
-            ConvertOptions o;
-            o.fit = fit;
-            o.border = kNavy;
-            const Logo logo = convert(c.make(), o);
+            const Logo logo = convert(c.make(), {.fit = fit, .border = kNavy});
             EXPECT_EQ(logoBitmapProblem(logo.bytes, std::int64_t(logo.bytes.size())), "");
             if (c.all) {
                 EXPECT_EQ(logo.colour(0, 0), *c.all);
@@ -446,24 +391,13 @@ TEST(ConvertToLogo, RefusesAnEmptyPictureAndOptionsOutOfRange)
     const QImage small(8, 6, QImage::Format_RGB32);
     const std::vector<RefusalCase> cases{
         {QImage(), {}, "the picture is empty"},
-        {small, options([](auto &o) { o.start = 256; }),
-         "the starting entry must be 1 to 255, not 256"},
-        {small, options([](auto &o) { o.start = -1; }),
-         "the starting entry must be 1 to 255, not -1"},
-        {small, options([](auto &o) {
-             o.start = 236;
-             o.band = BandEdge::Top;
-             o.bandRows = 0;
-         }),
+        {small, ConvertOptions{.start = 256}, "the starting entry must be 1 to 255, not 256"},
+        {small, ConvertOptions{.start = -1}, "the starting entry must be 1 to 255, not -1"},
+        {small, ConvertOptions{.start = 236, .band = BandEdge::Top, .bandRows = 0},
          "the band must be 1 to 400 rows, not 0"},
-        {small, options([](auto &o) {
-             o.start = 236;
-             o.band = BandEdge::Bottom;
-             o.bandRows = 401;
-         }),
+        {small, ConvertOptions{.start = 236, .band = BandEdge::Bottom, .bandRows = 401},
          "the band must be 1 to 400 rows, not 401"},
-        {small, options([](auto &o) { o.band = BandEdge::Bottom; }),
-         "a band needs a starting entry"},
+        {small, ConvertOptions{.band = BandEdge::Bottom}, "a band needs a starting entry"},
     };
     for (const RefusalCase &c : cases) {
         SCOPED_TRACE(c.reason);
