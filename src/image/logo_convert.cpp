@@ -118,8 +118,11 @@ std::vector<liq_color> fitPicture(const QImage &picture, Fit fit, Colour border)
     if (scaled.isNull() || scaled.size() != target.size())
         throw HostError(QStringLiteral("not enough memory to convert the picture"));
     std::vector<liq_color> canvas(std::size_t(kWidth * kHeight), toLiq(border));
+    // Filtering may leave a premultiplied value a level above its alpha;
+    // the clamp keeps such a pixel from wrapping round to black.
     const auto over = [](int premultiplied, int alpha, int background) {
-        return static_cast<unsigned char>(premultiplied + (background * (255 - alpha) + 127) / 255);
+        return static_cast<unsigned char>(
+            std::min(255, premultiplied + (background * (255 - alpha) + 127) / 255));
     };
     for (int y = 0; y < target.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(scaled.constScanLine(y));
