@@ -151,3 +151,19 @@ for input in "$work/scene-1920x1080.jpg" "$work/scene-800x600.jpg" "$work/logo.p
       "$wall_ours" "$cpu_ours" "$wall_theirs" "$cpu_theirs"
   done
 done
+
+# How far resampling alone moves a picture from the reference: ImageMagick's
+# own area-averaging (Box) and Mitchell filters in true colour, no palette.
+# Qt's smooth scaling averages areas when it shrinks, like Box.
+echo
+echo "Resampling alone, true colour, PSNR against the reference:"
+printf '%-20s | %7s %9s\n' picture Box Mitchell
+for input in "$work/scene-1920x1080.jpg" "$work/scene-800x600.jpg" "$work/logo.png" \
+  "$work/noise-640x480.png"; do
+  "$magick" "$input" -resize '320x400!' PNG24:"$work/reference.png"
+  "$magick" "$input" -filter Box -resize '320x400!' PNG24:"$work/box.png"
+  "$magick" "$input" -filter Mitchell -resize '320x400!' PNG24:"$work/mitchell.png"
+  printf '%-20s | %7.2f %9.2f\n' "$(basename "$input")" \
+    "$(psnr "$work/reference.png" "$work/box.png")" \
+    "$(psnr "$work/reference.png" "$work/mitchell.png")"
+done
