@@ -1,10 +1,13 @@
 #include "app/cli.h"
 
 #include "app/console_host.h"
+#include "image/logo_format.h"
 #include "logo/slots.h"
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
 #include <optional>
 
 namespace vantrel {
@@ -22,6 +25,7 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
                       "  animate SOURCE TARGET [--start S] [--reverse]\n"
                       "                                      write an animated start-up logo\n"
                       "  check FILE...                       tell whether files are logo bitmaps\n"
+                      "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
                       "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
                       "                                      write a logo's animation as a GIF\n"
                       "\n"
@@ -33,7 +37,8 @@ const char kWhereUsage[] = "usage: vantrel-cli where\n"
                            "for each logo slot its path, the native file and whether one is installed.\n";
 
 const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
-                             "Copies FILE into the slot, replacing what is there. Any file is accepted.\n";
+                             "Copies FILE into the slot, replacing what is there. Any file is accepted;\n"
+                             "one that is not a logo bitmap gets a warning, as Windows will not show it.\n";
 
 const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
                              "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
@@ -91,6 +96,30 @@ int where(const QStringList &arguments, CliContext &context)
     return kExitOk;
 }
 
+// Windows passes over a slot file that is not a logo bitmap without a word,
+// so an install of one is followed by a warning with the reason and the
+// command that makes a logo bitmap. The copy has succeeded by then; a file
+// that cannot be read again is left without a warning.
+void warnIfNotALogo(CliContext &context, const QString &file)
+{
+    try {
+        const std::int64_t length = context.host.fileLength(file);
+        std::array<std::uint8_t, kPaletteOffset> header{};
+        const auto present = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(length, 0, std::int64_t(header.size())));
+        const std::span<std::uint8_t> start(header.data(), present);
+        context.host.openBinary(file, FileAccess::Read)->readAt(0, start);
+        const QString problem = logoBitmapProblem(start, length);
+        if (!problem.isEmpty()) {
+            context.err << "vantrel-cli: warning: " << file << " is not a logo bitmap (" << problem
+                        << "), so Windows will not show it\n"
+                        << "vantrel-cli: 'vantrel-cli convert " << file
+                        << " OUTPUT' makes one from any picture\n";
+        }
+    } catch (const HostError &) {
+    }
+}
+
 int install(const QStringList &arguments, CliContext &context)
 {
     if (wantsHelp(arguments)) {
@@ -109,6 +138,7 @@ int install(const QStringList &arguments, CliContext &context)
                     << " logo: " << error.reason() << "\n";
         return kExitFailed;
     }
+    warnIfNotALogo(context, arguments[1]);
     return kExitOk;
 }
 
@@ -171,6 +201,8 @@ int runCli(const QStringList &arguments, CliContext &context)
         return finish(animateCommand(rest, context));
     if (command == "check")
         return finish(checkCommand(rest, context));
+    if (command == "convert")
+        return finish(convertCommand(rest, context));
     if (command == "export")
         return finish(exportCommand(rest, context));
     return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));

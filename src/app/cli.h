@@ -9,6 +9,7 @@
 //   vantrel-cli restore startup|shutdown|switchoff|all
 //   vantrel-cli animate SOURCE TARGET [--start S] [--reverse]
 //   vantrel-cli check FILE...
+//   vantrel-cli convert INPUT OUTPUT [options]
 //   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
@@ -47,6 +48,12 @@ int animateCommand(const QStringList &arguments, CliContext &context);
 // succeeds when every FILE is a logo bitmap.
 int checkCommand(const QStringList &arguments, CliContext &context);
 
+// convert (cli_convert.cpp): writes OUTPUT as a logo bitmap made from the
+// picture INPUT, with the fit, border, animated range, ramp, band and
+// dithering the options ask for. Bad option values are usage errors; an
+// undecodable INPUT, an OUTPUT that is INPUT itself and a failed write
+// fail with the reason and leave no OUTPUT behind.
+int convertCommand(const QStringList &arguments, CliContext &context);
 // export (cli_export.cpp): writes the animation of the logo bitmap LOGO as
 // an animated GIF, and with --frames each frame as a PNG; refuses a LOGO
 // that is not a logo bitmap with check's reason, and writes nothing then.

@@ -98,6 +98,8 @@ vantrel-cli does the same work without windows:
       does what Run does in the Animation Maker; S is 236 unless given
   vantrel-cli check FILE...
       tells whether each FILE is a logo bitmap, and why not
+  vantrel-cli convert INPUT OUTPUT [options]
+      makes a logo bitmap from any picture (PNG, JPEG, BMP, GIF, ...)
   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
       writes the logo's palette animation as an animated GIF, to watch
       it move without starting Windows
