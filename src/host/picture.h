@@ -14,9 +14,11 @@
 namespace vantrel {
 
 // Decodes the picture in the native file `nativePath`, shown to the user as
-// `displayName`. Throws HostError with a reason that names `displayName`
-// when the file is missing or unreadable, and whenever decodePicture
-// refuses its content.
+// `displayName`. The file must be a regular file: it is opened without
+// waiting (a FIFO or a device never blocks here) and refused when it is
+// not one. Throws HostError with a reason that names `displayName` when
+// the file is missing, unreadable, not a regular file or larger than
+// 256 MiB, and whenever decodePicture refuses its content.
 QImage readPicture(const QString &nativePath, const QString &displayName);
 
 // Decodes the picture held in `bytes`, a whole file, shown as

@@ -7,9 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
+#include <csignal>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 // The tables below name only the header fields that differ from the
@@ -316,6 +322,70 @@ TEST(DecodePicture, OtherFormatsGoToQtsReaders)
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(picture.save(&buffer, "PNG"));
     EXPECT_EQ(decodePicture(png, kName).convertToFormat(QImage::Format_RGB32), picture);
+}
+
+struct Source {
+    const char *what;
+    // Makes the file the test reads, as `path`.
+    std::function<void(const QString &path)> make;
+    QString reason;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+TEST(ReadPicture, ReadsOnlyRegularFilesAndSaysWhyNot)
+{
+    const std::vector<Source> cases{
+        {"a missing file", [](const QString &) {},
+         "cannot open C:\\pic.bmp: No such file or directory"},
+        {"a directory", [](const QString &path) { ASSERT_TRUE(QDir().mkdir(path)); },
+         "cannot open C:\\pic.bmp: not a regular file"},
+        {"a FIFO, which must not block",
+         [](const QString &path) {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+         },
+         "cannot open C:\\pic.bmp: not a regular file"},
+        {"a file one byte over 256 MiB",
+         [](const QString &path) {
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             ASSERT_TRUE(file.resize((qint64(256) << 20) + 1)); // sparse: nothing is written
+         },
+         "C:\\pic.bmp is too large to show: 268435457 bytes"},
+        {"a logo bitmap cut short",
+         [](const QString &path) { writeFile(path, test::LogoBytes().bytes().left(1000)); },
+         "C:\\pic.bmp is cut short: 1000 bytes, its pixels need 129078"},
+        {"a whole logo bitmap",
+         [](const QString &path) { writeFile(path, test::LogoBytes().bytes()); },
+         {}},
+    };
+    // A loader that waits on the FIFO ends the test here instead of
+    // hanging it.
+    ::alarm(20);
+    for (const Source &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("pic.bmp"));
+        c.make(path);
+        QString reason;
+        QImage image;
+        try {
+            image = readPicture(path, kName);
+        } catch (const HostError &error) {
+            reason = error.reason();
+        }
+        EXPECT_EQ(reason, c.reason);
+        if (c.reason.isEmpty()) {
+            EXPECT_EQ(image.size(), QSize(kLogoWidth, kLogoHeight));
+        }
+    }
+    ::alarm(0);
 }
 
 } // namespace
