@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -111,6 +112,54 @@ TEST(BmpVariants, EachDecodesToItsPictureOrIsRefusedWithItsReason)
         }
     }
     EXPECT_EQ(failures, 0);
+}
+
+// The probe's output when the allocator fills new memory with `fill` (or
+// its complement: glibc gives new blocks fill ^ 0xff).
+QStringList probeOutput(int fill)
+{
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MALLOC_PERTURB_"), QString::number(fill));
+    // Blocks glibc hands out again from its per-thread cache keep their
+    // old content instead of the fill.
+    const QString tunables = environment.value(QStringLiteral("GLIBC_TUNABLES"));
+    environment.insert(QStringLiteral("GLIBC_TUNABLES"),
+                       (tunables.isEmpty() ? QString() : tunables + ':') +
+                           QStringLiteral("glibc.malloc.tcache_count=0"));
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(
+        QStringLiteral("ASAN_OPTIONS"),
+        asan +
+            QStringLiteral(":malloc_fill_byte=%1:max_malloc_fill_size=%2").arg(fill).arg(1 << 28));
+    probe.setProcessEnvironment(environment);
+    probe.start(QStringLiteral(VANTREL_FILL_PROBE_PATH), {});
+    if (!probe.waitForFinished(120000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0) {
+        ADD_FAILURE() << "the probe failed: " << probe.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// The loader's pixels do not depend on what the memory held before: every
+// variant decodes to the same picture (or the same refusal) whatever the
+// allocator fills new memory with.
+TEST(PictureLoader, ShowsNoPixelItDidNotWrite)
+{
+    const QStringList first = probeOutput(0x55);
+    const QStringList second = probeOutput(0xaa);
+    ASSERT_GT(first.size(), 6000);
+    ASSERT_EQ(first.size(), second.size());
+    // Without two different fills the comparison would prove nothing.
+    EXPECT_NE(first[0], second[0]);
+    QStringList differing;
+    for (qsizetype i = 1; i < first.size(); ++i) {
+        if (first[i] != second[i])
+            differing << first[i].section('\t', 0, 0);
+    }
+    EXPECT_EQ(differing.size(), 0) << "for instance\n"
+                                   << differing.mid(0, 10).join('\n').toStdString();
 }
 
 struct Refusal {
