@@ -169,8 +169,8 @@ public:
     // "Vantrel 32"; returns when closed.
     virtual void messageBox(const QString &prompt) = 0;
     virtual void beep() = 0;
-    // Decodes a picture; a missing, unreadable or undecodable file (or a
-    // bitmap whose pixel data is cut short) is an error.
+    // Decodes a picture; a missing, unreadable or undecodable file, one that
+    // is not a regular file, and a bitmap cut short are errors.
     virtual QImage loadPicture(const QString &path) = 0;
     // Width and height of the screen in twips.
     virtual QSize screenSizeTwips() = 0;

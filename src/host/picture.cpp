@@ -1,73 +1,111 @@
 #include "host/picture.h"
 
+#include "host/bmp_decoder.h"
 #include "host/host.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <span>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantrel {
 
 namespace {
 
-std::uint32_t le32(const QByteArray &bytes, int offset)
+// No picture worth showing is larger; a bigger file is read no further.
+constexpr qint64 kMaxPictureFileBytes = qint64(256) << 20;
+
+QString systemError(int error)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData()) + offset;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-std::uint16_t le16(const QByteArray &bytes, int offset)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData()) + offset;
-    return std::uint16_t(p[0] | p[1] << 8);
-}
+// Closes the descriptor however the reading ends.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
 
-// For an uncompressed BMP: the length its headers promise, or 0 when the
-// headers do not say (compressed data, an unknown header).
-std::int64_t promisedBmpLength(const QByteArray &head)
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+QByteArray readWholeFile(const QString &nativePath, const QString &displayName)
 {
-    if (head.size() < 30 || !head.startsWith("BM"))
-        return 0;
-    const std::uint32_t headerSize = le32(head, 14);
-    if (headerSize < 40 || head.size() < 34)
-        return 0;
-    const std::uint32_t compression = le32(head, 30);
-    // BI_RGB and BI_BITFIELDS store rows unpacked.
-    if (compression != 0 && compression != 3)
-        return 0;
-    const std::int64_t width = std::int32_t(le32(head, 18));
-    const std::int64_t height = std::llabs(std::int32_t(le32(head, 22)));
-    const std::int64_t bits = le16(head, 28);
-    if (width <= 0 || bits == 0)
-        return 0;
-    const std::int64_t stride = ((width * bits + 31) / 32) * 4;
-    return std::int64_t(le32(head, 10)) + stride * height;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer before the
+    // check below can refuse it.
+    const Descriptor file(
+        ::open(QFile::encodeName(nativePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0)
+        throw HostError(QStringLiteral("cannot open %1: %2").arg(displayName, systemError(errno)));
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        throw HostError(QStringLiteral("cannot open %1: %2").arg(displayName, systemError(errno)));
+    if (!S_ISREG(status.st_mode))
+        throw HostError(QStringLiteral("cannot open %1: not a regular file").arg(displayName));
+    if (status.st_size > kMaxPictureFileBytes) {
+        throw HostError(QStringLiteral("%1 is too large to show: %2 bytes")
+                            .arg(displayName, QString::number(status.st_size)));
+    }
+
+    QByteArray bytes(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t n =
+            ::read(file.get(), bytes.data() + filled, std::size_t(bytes.size() - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            throw HostError(
+                QStringLiteral("cannot read %1: %2").arg(displayName, systemError(errno)));
+        }
+        if (n == 0)
+            break; // the file shrank since fstat: take what is there
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return bytes;
 }
 
 } // namespace
 
-QImage readPicture(const QString &nativePath, const QString &displayName)
+QImage decodePicture(const QByteArray &bytes, const QString &displayName)
 {
-    QFile file(nativePath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw HostError(QStringLiteral("cannot open %1: %2").arg(displayName, file.errorString()));
-    const QByteArray head = file.peek(64);
-    const std::int64_t promised = promisedBmpLength(head);
-    if (promised > 0 && file.size() < promised) {
-        throw HostError(QStringLiteral("%1 is cut short: %2 bytes, its header promises %3")
-                            .arg(displayName)
-                            .arg(file.size())
-                            .arg(promised));
-    }
-    QImageReader reader(&file);
+    const std::span<const std::uint8_t> data(
+        reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+    if (looksLikeBmp(data))
+        return decodeBmp(data, displayName);
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     QImage image = reader.read();
     if (image.isNull()) {
-        throw HostError(QStringLiteral("cannot show %1: %2").arg(displayName, reader.errorString()));
+        throw HostError(
+            QStringLiteral("cannot show %1: %2").arg(displayName, reader.errorString()));
     }
     return image;
+}
+
+QImage readPicture(const QString &nativePath, const QString &displayName)
+{
+    return decodePicture(readWholeFile(nativePath, displayName), displayName);
 }
 
 } // namespace vantrel
