@@ -1,6 +1,7 @@
 #include "image/animate.h"
 
 #include "image/logo_format.h"
+#include "support/child_process.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
 
@@ -314,16 +315,17 @@ TEST_F(AnimateLogoTest, FailsWhenTheTargetCannotBeWritten)
 
 TEST_F(AnimateLogoTest, FailsForATargetInAReadOnlyDirectory)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
     drive.write("logo.bmp", LogoBytes().bytes());
     drive.makeDirectory("locked");
+    handOver(drive.root());
     QFile::setPermissions(drive.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-    const std::string reason =
-        reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\locked\\out.bmp", 236, true); });
+    runUnprivileged([&] {
+        const std::string reason =
+            reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\locked\\out.bmp", 236, true); });
+        EXPECT_EQ(reason.rfind("cannot open C:\\locked\\out.bmp: ", 0), 0u) << reason;
+    });
     QFile::setPermissions(drive.path("locked"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(reason.rfind("cannot open C:\\locked\\out.bmp: ", 0), 0u) << reason;
     EXPECT_FALSE(drive.exists("locked/out.bmp"));
 }
 

@@ -2,6 +2,7 @@
 #include "app/stock_art.h"
 #include "host/drive_map.h"
 #include "host/host.h"
+#include "support/child_process.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -21,6 +22,8 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::handOver;
+using vantrel::test::runUnprivileged;
 
 namespace {
 
@@ -321,14 +324,13 @@ TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
 
 TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
     ASSERT_TRUE(QDir().mkpath(parentPath()));
+    handOver(m_home.path());
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
     const auto writable = readOnly | QFile::WriteOwner;
     ASSERT_TRUE(QFile::setPermissions(parentPath(), readOnly));
 
-    EXPECT_THROW(provisionDefaultDrive(), HostError);
+    runUnprivileged([] { EXPECT_THROW(provisionDefaultDrive(), HostError); });
 
     EXPECT_TRUE(entriesBelow(parentPath()).isEmpty());
     QFile::setPermissions(parentPath(), writable);
