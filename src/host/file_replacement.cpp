@@ -1,9 +1,9 @@
 #include "host/file_replacement.h"
 
+#include "host/drive_map.h"
 #include "host/posix_file.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -46,17 +46,6 @@ mode_t currentUmask()
     return mask;
 }
 
-// A directory entry's name as text, or nothing when it is not UTF-8 (such
-// a name is never one of ours).
-std::optional<QString> entryName(const char *name)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArrayView(name));
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
 // Calls `visit(name, info)` for each of the program's temporary files in
 // `directory` (regular files only, links never followed), with the dirfd
 // for unlinkat.
@@ -66,7 +55,7 @@ template <typename Visit> void forEachReplacement(const QString &directory, Visi
     if (dir == nullptr)
         return;
     while (const dirent *entry = ::readdir(dir)) {
-        const std::optional<QString> name = entryName(entry->d_name);
+        const std::optional<QString> name = strictUtf8(entry->d_name);
         if (!name || replacedFileName(*name).isEmpty())
             continue;
         struct stat info {};

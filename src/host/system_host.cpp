@@ -215,7 +215,9 @@ unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 
 QString SystemHost::createTempFile(const QString &prefix)
 {
-    const QString directory = QDir::tempPath();
+    // Checked like any path: a TMPDIR that is not UTF-8 must not turn into
+    // another directory.
+    const QString directory = m_drives.toNative(QDir::tempPath());
     // Like the system's own temporary names: start somewhere unpredictable
     // and count up until a free name turns up.
     unsigned number = QRandomGenerator::global()->bounded(0x10000u);

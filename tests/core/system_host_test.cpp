@@ -12,8 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -542,6 +545,52 @@ TEST(SourcesAndTargets, MustBeRegularFiles)
     }
     EXPECT_TRUE(S_ISFIFO(statOf(drive.path("pipe")).st_mode));
     EXPECT_EQ(entries(drive.root()), (QStringList{"pic.bmp", "pipe"}));
+}
+
+// A name with U+FFFD stands for bytes that were not UTF-8 (here the file
+// "\xff.bmp"); the host never takes it for the file that happens to be
+// called U+FFFD, nor makes one.
+TEST(SystemHost, NeverTakesADamagedNameForAnotherFile)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    for (const QByteArray &name : {QByteArray("\xff.bmp"), QByteArray("\xef\xbf\xbd.bmp")}) {
+        const int fd = ::open((QFile::encodeName(drive.root()) + '/' + name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "12345", 5), 5);
+        ::close(fd);
+    }
+    drive.write("pic.bmp", "picture");
+    const QString damaged = QString::fromUtf8("C:\\\xef\xbf\xbd.bmp");
+    const QString reason = "cannot use the name " + damaged +
+                           ": it holds U+FFFD, which stands for bytes that are not UTF-8";
+    const std::function<void()> actions[] = {
+        [&] { host.fileLength(damaged); },
+        [&] { host.openBinary(damaged, FileAccess::Read); },
+        [&] { host.copyFile(damaged, "C:\\logo.sys"); },
+        [&] { host.copyFile("C:\\pic.bmp", damaged); },
+        [&] {
+            host.replaceFile(QString::fromUtf8("C:\\new\xef\xbf\xbd.sys"), ReplaceFrom::Nothing);
+        },
+        [&] { host.deleteFile(damaged); },
+    };
+    for (const auto &action : actions)
+        EXPECT_TRUE(hostError(action).startsWith("cannot use the name C:\\"))
+            << hostError(action).toStdString();
+    EXPECT_EQ(hostError(actions[0]), reason);
+    // The names as bytes: Qt's own listing cannot show "\xff.bmp".
+    QList<QByteArray> names;
+    DIR *dir = ::opendir(QFile::encodeName(drive.root()).constData());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names << QByteArray(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (QList<QByteArray>{"pic.bmp", "\xef\xbf\xbd.bmp", "\xff.bmp"}));
+    EXPECT_EQ(drive.read(QString::fromUtf8("\xef\xbf\xbd.bmp")), "12345");
 }
 
 TEST(DeleteFile, RemovesAFileAndRefusesMissingFilesAndDirectories)
