@@ -15,8 +15,12 @@
 #include <optional>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,6 +142,44 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
             c.privileges);
         QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+}
+
+// A source that never ends or never starts fails at once. Run in a child
+// with a file size limit and a time limit, so that a fault fails the test
+// instead of filling the disk or hanging it.
+TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(drive.path("pipe")).constData(), 0600), 0);
+    const std::pair<QStringList, const char *> cases[] = {
+        {{"install", "startup", "/dev/zero"},
+         "vantrel-cli: cannot install the startup logo: cannot copy /dev/zero: not a regular "
+         "file\n"},
+        {{"install", "shutdown", "C:\\pipe"},
+         "vantrel-cli: cannot install the shutdown logo: cannot copy C:\\pipe: not a regular "
+         "file\n"},
+        {{"check", "C:\\pipe"}, "vantrel-cli: cannot measure C:\\pipe: not a regular file\n"},
+        {{"animate", "C:\\pipe", "C:\\out.sys"},
+         "vantrel-cli: cannot measure C:\\pipe: not a regular file\n"},
+    };
+    for (const auto &[arguments, err] : cases) {
+        SCOPED_TRACE(err);
+        runInChild(
+            [&] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const struct rlimit limit{1 << 20, 1 << 20};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                const CliRun run = runCommand(arguments);
+                EXPECT_EQ(run.code, kExitFailed);
+                EXPECT_EQ(run.err, err);
+                EXPECT_EQ(run.out, "");
+            },
+            ChildPrivileges::Keep, 20);
+    }
+    EXPECT_FALSE(drive.exists("logo.sys"));
+    EXPECT_FALSE(drive.exists("out.sys"));
+    EXPECT_FALSE(drive.exists("WINDOWS/logow.sys"));
 }
 
 TEST(Cli, RestoreAllStaysSilentEvenWhenStepsFail)
