@@ -1,6 +1,9 @@
 #include "app/cli.h"
 
 #include "app/console_host.h"
+#include "app/default_drive.h"
+#include "host/drive_map.h"
+#include "host/file_replacement.h"
 #include "image/logo_format.h"
 #include "logo/slots.h"
 
@@ -34,7 +37,8 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
 
 const char kWhereUsage[] = "usage: vantrel-cli where\n"
                            "Prints the directory that stands for drive C, the Windows directory, and\n"
-                           "for each logo slot its path, the native file and whether one is installed.\n";
+                           "for each logo slot its path, the native file and whether one is installed;\n"
+                           "then any file an interrupted write left beside a slot. Changes nothing.\n";
 
 const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
                              "Copies FILE into the slot, replacing what is there. Any file is accepted;\n"
@@ -75,9 +79,16 @@ int where(const QStringList &arguments, CliContext &context)
     QTextStream &out = context.out;
     try {
         const QString windows = QueryWindowsDirectory(host);
-        out << "drive C:            " << host.nativePath("C:\\") << "\n";
+        const QString drive = host.nativePath("C:\\");
+        out << "drive C:            " << drive;
+        if (!QFileInfo(drive).isDir()) {
+            out << (DriveMap::driveCIsDefault() ? "  (does not exist yet: it is made on first use)"
+                                                : "  (does not exist)");
+        }
+        out << "\n";
         out << "Windows directory:  " << windows << "  (" << host.nativePath(windows) << ")\n";
         out << "program directory:  C:\\vantrel\\  (" << host.nativePath("C:\\vantrel\\") << ")\n";
+        QStringList slotDirectories;
         for (const LogoSlot slot : kAllSlots) {
             const QString path = installedPath(slot, windows);
             const QString native = host.nativePath(path);
@@ -88,6 +99,17 @@ int where(const QStringList &arguments, CliContext &context)
             else
                 out << (slot == LogoSlot::Startup ? "(not installed: the default)\n"
                                                   : "(missing)\n");
+            if (!slotDirectories.contains(info.absolutePath()))
+                slotDirectories << info.absolutePath();
+        }
+        // A killed write leaves its temporary file; the next write of the
+        // same slot removes it once it is a minute old.
+        for (const QString &directory : slotDirectories) {
+            for (const QString &leftover : leftoverReplacements(directory)) {
+                out << "left over:          " << leftover
+                    << "  (from an interrupted write; the next write of "
+                    << replacedFileName(QFileInfo(leftover).fileName()) << " removes it)\n";
+            }
         }
     } catch (const HostError &error) {
         context.err << "vantrel-cli: " << error.reason() << "\n";
@@ -131,6 +153,7 @@ int install(const QStringList &arguments, CliContext &context)
     const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
     if (!slot)
         return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kInstallUsage);
+    prepareDrive(context);
     try {
         ChangeSlot(context.host, *slot, arguments[1], QueryWindowsDirectory(context.host));
     } catch (const HostError &error) {
@@ -150,17 +173,24 @@ int restore(const QStringList &arguments, CliContext &context)
     }
     if (arguments.size() != 1)
         return usageError(context, "restore takes one slot, or all", kRestoreUsage);
+    const bool all = arguments[0].toLower() == "all";
+    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
+    if (!all && !slot)
+        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kRestoreUsage);
+    prepareDrive(context);
     const QString windows = QueryWindowsDirectory(context.host);
-    if (arguments[0].toLower() == "all") {
+    if (all) {
         RestoreAllSlots(context.host, windows);
         return kExitOk;
     }
-    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
-    if (!slot)
-        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kRestoreUsage);
-    const int before = context.host.messagesShown();
-    RestoreSlot(context.host, *slot, windows);
-    return context.host.messagesShown() == before ? kExitOk : kExitFailed;
+    // The slot's own message comes first, word for word as the window shows
+    // it; the line after it says what really went wrong.
+    const std::optional<QString> reason = RestoreSlot(context.host, *slot, windows);
+    if (reason) {
+        context.err << "vantrel-cli: " << *reason << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 } // namespace
@@ -172,11 +202,49 @@ int usageError(CliContext &context, const QString &problem, const char *usage)
     return kExitUsage;
 }
 
+void prepareDrive(CliContext &context)
+{
+    try {
+        provisionDefaultDrive();
+    } catch (const HostError &error) {
+        context.err << "vantrel-cli: cannot set up the default drive: " << error.reason() << "\n";
+    }
+}
+
+DecodedArguments decodeArguments(int argc, const char *const *argv)
+{
+    DecodedArguments decoded;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView bytes(argv[i]);
+        const std::optional<QString> text = strictUtf8(bytes);
+        if (!text) {
+            decoded.problem = QStringLiteral("argument %1 is not valid UTF-8: %2; nothing was done")
+                                  .arg(i)
+                                  .arg(quotedBytes(bytes));
+            decoded.arguments.clear();
+            return decoded;
+        }
+        decoded.arguments << *text;
+    }
+    return decoded;
+}
+
 int runCli(const QStringList &arguments, CliContext &context)
 {
     const auto finish = [&](int code) {
         context.out.flush();
+        if (context.out.status() != QTextStream::Ok) {
+            const QIODevice *device = context.out.device();
+            context.err << "vantrel-cli: write error: "
+                        << (device != nullptr ? device->errorString()
+                                              : QStringLiteral("the output cannot be written"))
+                        << "\n";
+            if (code == kExitOk)
+                code = kExitFailed;
+        }
         context.err.flush();
+        if (context.err.status() != QTextStream::Ok && code == kExitOk)
+            code = kExitFailed;
         return code;
     };
     if (arguments.isEmpty())

@@ -13,7 +13,14 @@
 //   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
-// error), 2 a usage error.
+// error), 2 a usage error. A failure to write standard output, such as a
+// full disk, is reported and makes a success exit 1, as coreutils do.
+//
+// Arguments must be UTF-8: one that is not is refused before anything is
+// done, since decoded it would name another file than the one meant.
+// Only the commands that change something (install, restore, animate)
+// make the default drive when it is missing; --help, where and check only
+// look.
 
 #include <QStringList>
 #include <QTextStream>
@@ -30,8 +37,27 @@ struct CliContext {
     QTextStream &err;
 };
 
-// Runs one command; `arguments` excludes the program name.
+// Runs one command; `arguments` excludes the program name. Flushes both
+// streams; a failed write of standard output is reported on standard
+// error ("vantrel-cli: write error: No space left on device") and turns
+// a success into kExitFailed.
 int runCli(const QStringList &arguments, CliContext &context);
+
+// The arguments after the program name, decoded from the bytes the system
+// passed. When one is not UTF-8, `problem` names it and shows its bytes
+// ("argument 2 is not valid UTF-8: $'\xff.bmp'; nothing was done") and
+// the arguments are not to be used.
+struct DecodedArguments {
+    QStringList arguments;
+    QString problem;
+};
+DecodedArguments decodeArguments(int argc, const char *const *argv);
+
+// Makes the default drive if it is the one in use and missing, for a
+// command that is about to change something; a failure is reported on
+// standard error and the command goes on (its own step then fails with
+// its own reason).
+void prepareDrive(CliContext &context);
 
 // Writes "vantrel-cli: <problem>" and the command's usage to standard
 // error and returns kExitUsage; for the commands' own use.

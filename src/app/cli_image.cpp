@@ -168,6 +168,7 @@ int animateCommand(const QStringList &arguments, CliContext &context)
         return usageError(context, QStringLiteral("animate takes a source and a target"),
                           kAnimateUsage);
 
+    prepareDrive(context);
     try {
         AnimateLogo(context.host, files[0], files[1], start, reverse);
     } catch (const HostError &error) {

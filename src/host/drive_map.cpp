@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -11,10 +12,39 @@ namespace vantrel {
 
 namespace {
 
-QString envDrive(QChar letter)
+QByteArray driveVariable(QChar letter)
 {
-    const QByteArray name = "VANTREL_DRIVE_" + QString(letter.toUpper()).toLatin1();
-    return qEnvironmentVariable(name.constData());
+    return "VANTREL_DRIVE_" + QString(letter.toUpper()).toLatin1();
+}
+
+// Refuses a name that cannot stand for the file the user meant.
+void refuseDamagedName(const QString &path)
+{
+    if (path.contains(QChar::ReplacementCharacter)) {
+        throw HostError(QStringLiteral("cannot use the name %1: it holds U+FFFD, which stands for "
+                                       "bytes that are not UTF-8")
+                            .arg(path));
+    }
+    if (path.contains(QChar(0))) {
+        throw HostError(QStringLiteral("cannot use the name %1: it holds a NUL character")
+                            .arg(QString(path).replace(QChar(0), QStringLiteral("\\0"))));
+    }
+}
+
+// The components of a DOS path below its drive's root, with "." dropped and
+// each ".." taking away the one before it, never more than there are.
+QString clampToRoot(const QString &relative)
+{
+    QStringList kept;
+    for (const QString &part : relative.split('/', Qt::SkipEmptyParts)) {
+        if (part == "..") {
+            if (!kept.isEmpty())
+                kept.removeLast();
+        } else if (part != ".") {
+            kept << part;
+        }
+    }
+    return kept.join('/');
 }
 
 // The entry of `dir` named `name`, or the same name spelt otherwise.
@@ -57,18 +87,34 @@ QString DriveMap::defaultDriveC()
 
 bool DriveMap::driveCIsDefault()
 {
-    return envDrive('C').isEmpty();
+    return !qEnvironmentVariableIsSet(driveVariable('C').constData());
 }
 
 QString DriveMap::driveRoot(QChar letter) const
 {
-    QString root = envDrive(letter);
-    if (root.isEmpty() && letter.toUpper() == 'C')
+    const QChar drive = letter.toUpper();
+    const QByteArray variable = driveVariable(drive);
+    QString root;
+    if (qEnvironmentVariableIsSet(variable.constData())) {
+        const QByteArray value = qgetenv(variable.constData());
+        if (value.isEmpty()) {
+            throw HostError(QStringLiteral("%1 is set but empty: set it to the directory that "
+                                           "stands for drive %2:, or unset it")
+                                .arg(QString::fromLatin1(variable), drive));
+        }
+        const std::optional<QString> text = strictUtf8(value);
+        if (!text) {
+            throw HostError(QStringLiteral("%1 is not valid UTF-8: %2")
+                                .arg(QString::fromLatin1(variable), quotedBytes(value)));
+        }
+        root = *text;
+    } else if (drive == 'C') {
         root = defaultDriveC();
-    if (root.isEmpty()) {
-        throw HostError(QStringLiteral("drive %1: is not mapped (set VANTREL_DRIVE_%1)")
-                            .arg(letter.toUpper()));
+    } else {
+        throw HostError(QStringLiteral("drive %1: is not mapped (set %2)")
+                            .arg(drive, QString::fromLatin1(variable)));
     }
+    refuseDamagedName(root);
     return QDir::cleanPath(QDir(root).absolutePath());
 }
 
@@ -79,18 +125,40 @@ bool DriveMap::isDosPath(const QString &path)
 
 QString DriveMap::toNative(const QString &path) const
 {
+    refuseDamagedName(path);
     if (path.startsWith('/'))
         return path;
-    QString rest = path;
-    QString base;
     if (isDosPath(path)) {
-        base = driveRoot(path[0]);
-        rest = path.mid(2);
-    } else {
-        base = QDir::currentPath();
+        const QString base = driveRoot(path[0]);
+        return resolveCaseInsensitive(base, clampToRoot(path.mid(2).replace('\\', '/')));
     }
-    rest.replace('\\', '/');
-    return resolveCaseInsensitive(base, rest);
+    return resolveCaseInsensitive(QDir::currentPath(), QString(path).replace('\\', '/'));
+}
+
+std::optional<QString> strictUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString quotedBytes(QByteArrayView bytes)
+{
+    QString quoted = QStringLiteral("$'");
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c == '\\' || c == '\'') {
+            quoted += QLatin1Char('\\');
+            quoted += QLatin1Char(char(c));
+        } else if (c >= 0x20 && c < 0x7f) {
+            quoted += QLatin1Char(char(c));
+        } else {
+            quoted += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+        }
+    }
+    return quoted + '\'';
 }
 
 } // namespace vantrel

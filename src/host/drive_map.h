@@ -14,7 +14,16 @@
 // exact match first, then case-insensitively (the first match in byte order
 // when several differ only in case). A component that matches nothing keeps
 // the spelling it was given, so a new file takes the name as written.
+//
+// As DOS does, ".." stops at the root of a drive: a DOS path always names
+// something on its drive. A drive variable that is set but empty is an
+// error, not the default drive.
+//
+// Names are UTF-8. A name holding U+FFFD (what decoding puts for bytes that
+// are not UTF-8) or a NUL is refused: encoded again it would name another
+// file than the one meant.
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -28,21 +37,31 @@ public:
     DriveMap() = default;
 
     // The directory drive `letter` stands for; throws HostError for an
-    // unmapped drive.
+    // unmapped drive, a drive variable that is set but empty, and one that
+    // is not UTF-8.
     QString driveRoot(QChar letter) const;
 
-    // True when drive C is the default directory rather than one the user
-    // named with VANTREL_DRIVE_C.
+    // True when drive C is the default directory, because VANTREL_DRIVE_C is
+    // not set at all.
     static bool driveCIsDefault();
     static QString defaultDriveC();
 
     // The native path for a program path, resolved case-insensitively as
-    // described above. Throws HostError for an unmapped drive.
+    // described above. Throws HostError for an unmapped drive and for a
+    // damaged name.
     QString toNative(const QString &path) const;
 
     // True for "X:" followed by anything: a path on a DOS drive.
     static bool isDosPath(const QString &path);
 };
+
+// The text of `bytes` when they are valid UTF-8, otherwise nothing.
+std::optional<QString> strictUtf8(QByteArrayView bytes);
+
+// `bytes` written as the shell's $'...' quoting would, so that a name that
+// is not UTF-8 can be shown exactly: $'\xff.bmp'. Printable ASCII stays as
+// it is; a backslash, a quote and every other byte are escaped.
+QString quotedBytes(QByteArrayView bytes);
 
 // Resolves `relative` (components separated by '/') below `base`, matching
 // each component case-insensitively when no exact match exists.

@@ -1,5 +1,8 @@
 #include "host/system_host.h"
 
+#include "host/file_replacement.h"
+#include "host/posix_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -19,203 +22,34 @@ namespace vantrel {
 HostError::HostError(const QString &reason) : std::runtime_error(reason.toStdString())
 {}
 
+using posix::encoded;
+using posix::fail;
+using posix::Fd;
+using posix::PosixBinaryFile;
+
 namespace {
 
-QString systemReason()
+// Opens a file with `access` without waiting: a FIFO would otherwise block
+// the open, and a device such as /dev/zero never ends. Only a regular file
+// is let through; `verb` starts the message for anything else ("cannot
+// copy /dev/zero: not a regular file").
+Fd openRegularFile(const QString &native, const QString &name, int access, const QString &verb)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    Fd fd(::open(encoded(native).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        fail(QStringLiteral("cannot open"), name);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        fail(QStringLiteral("cannot open"), name);
+    if (S_ISDIR(info.st_mode))
+        throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name));
+    if (!S_ISREG(info.st_mode))
+        throw HostError(QStringLiteral("%1 %2: not a regular file").arg(verb, name));
+    // Reads and writes of a regular file never wait anyway; clear the flag
+    // so that the descriptor behaves as an ordinary one.
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
-
-[[noreturn]] void fail(const QString &what, const QString &path)
-{
-    throw HostError(QStringLiteral("%1 %2: %3").arg(what, path, systemReason()));
-}
-
-QByteArray encoded(const QString &nativePath)
-{
-    return QFile::encodeName(nativePath);
-}
-
-// Closes a descriptor when it goes out of scope unless released.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
-mode_t currentUmask()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
-void writeAll(int fd, const std::uint8_t *data, std::size_t size, std::int64_t offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw HostError(systemReason());
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-}
-
-class PosixBinaryFile : public BinaryFile {
-public:
-    PosixBinaryFile(int fd, QString name) : m_fd(fd), m_name(std::move(name)) {}
-    ~PosixBinaryFile() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
-    {
-        requireOpen();
-        std::size_t done = 0;
-        while (done < into.size()) {
-            const ssize_t n = ::pread(m_fd, into.data() + done, into.size() - done,
-                                      offset + static_cast<std::int64_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                fail(QStringLiteral("cannot read"), m_name);
-            if (n == 0) {
-                throw HostError(QStringLiteral("cannot read %1: the file ends at byte %2")
-                                    .arg(m_name)
-                                    .arg(offset + static_cast<std::int64_t>(done)));
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        m_position = offset + static_cast<std::int64_t>(into.size());
-    }
-
-    void read(std::span<std::uint8_t> into) override { readAt(m_position, into); }
-
-    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
-    {
-        requireOpen();
-        try {
-            writeAll(m_fd, data.data(), data.size(), offset);
-        } catch (const HostError &error) {
-            throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
-        }
-        m_position = offset + static_cast<std::int64_t>(data.size());
-    }
-
-    void write(std::span<const std::uint8_t> data) override { writeAt(m_position, data); }
-
-    int descriptor() const { return m_fd; }
-    void seek(std::int64_t offset) { m_position = offset; }
-
-    void close() override
-    {
-        if (m_fd < 0)
-            return;
-        const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0)
-            fail(QStringLiteral("cannot close"), m_name);
-    }
-
-private:
-    void requireOpen() const
-    {
-        if (m_fd < 0)
-            throw HostError(QStringLiteral("%1 is closed").arg(m_name));
-    }
-
-    int m_fd;
-    QString m_name;
-    std::int64_t m_position = 0;
-};
-
-// The new content of a file, in a temporary file beside it until commit()
-// renames it into place.
-class PosixReplacement : public Replacement {
-public:
-    PosixReplacement(int fd, QByteArray temporary, QByteArray target, QString name)
-        : m_file(fd, name), m_temporary(std::move(temporary)), m_target(std::move(target)),
-          m_name(std::move(name))
-    {}
-    ~PosixReplacement() override { discard(); }
-
-    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
-    {
-        m_file.readAt(offset, into);
-    }
-    void read(std::span<std::uint8_t> into) override { m_file.read(into); }
-    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
-    {
-        m_file.writeAt(offset, data);
-    }
-    void write(std::span<const std::uint8_t> data) override { m_file.write(data); }
-    void close() override { discard(); }
-    void seek(std::int64_t offset) { m_file.seek(offset); }
-
-    void commit() override
-    {
-        if (m_done)
-            throw HostError(QStringLiteral("%1 is closed").arg(m_name));
-        const int fd = m_file.descriptor();
-        if (::fchmod(fd, 0666 & ~currentUmask()) != 0 || ::fsync(fd) != 0)
-            failAndDiscard();
-        try {
-            m_file.close();
-        } catch (const HostError &) {
-            failAndDiscard();
-        }
-        if (::rename(m_temporary.constData(), m_target.constData()) != 0)
-            failAndDiscard();
-        m_done = true;
-        const QByteArray directory =
-            QFile::encodeName(QFileInfo(QFile::decodeName(m_target)).absolutePath());
-        Fd dir(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0)
-            ::fsync(dir.get());
-    }
-
-private:
-    [[noreturn]] void failAndDiscard()
-    {
-        const QString reason = systemReason();
-        discard();
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, reason));
-    }
-
-    void discard()
-    {
-        if (m_done)
-            return;
-        m_done = true;
-        try {
-            m_file.close();
-        } catch (const HostError &) {
-            // The new content is being thrown away anyway.
-        }
-        ::unlink(m_temporary.constData());
-    }
-
-    PosixBinaryFile m_file;
-    QByteArray m_temporary;
-    QByteArray m_target;
-    QString m_name;
-    bool m_done = false;
-};
 
 class QtTimer : public Timer {
 public:
@@ -252,17 +86,8 @@ QString SystemHost::nativePath(const QString &path)
 
 void SystemHost::copyFile(const QString &source, const QString &destination)
 {
-    const QString from = nativePath(source);
-
-    Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        fail(QStringLiteral("cannot open"), source);
-    struct stat sourceInfo {};
-    if (::fstat(in.get(), &sourceInfo) != 0)
-        fail(QStringLiteral("cannot read"), source);
-    if (S_ISDIR(sourceInfo.st_mode))
-        throw HostError(QStringLiteral("cannot copy %1: it is a directory").arg(source));
-
+    const Fd in =
+        openRegularFile(nativePath(source), source, O_RDONLY, QStringLiteral("cannot copy"));
     const std::unique_ptr<Replacement> out = replaceFile(destination, ReplaceFrom::Nothing);
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (;;) {
@@ -297,56 +122,21 @@ std::int64_t SystemHost::fileLength(const QString &path)
         fail(QStringLiteral("cannot find"), path);
     if (S_ISDIR(info.st_mode))
         throw HostError(QStringLiteral("%1 is a directory").arg(path));
+    if (!S_ISREG(info.st_mode))
+        throw HostError(QStringLiteral("cannot measure %1: not a regular file").arg(path));
     return info.st_size;
 }
 
 std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAccess access)
 {
     const int flags = access == FileAccess::Read ? O_RDONLY : O_RDWR | O_CREAT;
-    const int fd = ::open(encoded(nativePath(path)).constData(), flags | O_CLOEXEC, 0666);
-    if (fd < 0)
-        fail(QStringLiteral("cannot open"), path);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw HostError(QStringLiteral("cannot open %1: it is a directory").arg(path));
-    }
-    return std::make_unique<PosixBinaryFile>(fd, path);
+    Fd fd = openRegularFile(nativePath(path), path, flags, QStringLiteral("cannot open"));
+    return std::make_unique<PosixBinaryFile>(fd.release(), path);
 }
 
 std::unique_ptr<Replacement> SystemHost::replaceFile(const QString &path, ReplaceFrom start)
 {
-    const QString to = nativePath(path);
-    struct stat info {};
-    const bool exists = ::lstat(encoded(to).constData(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode))
-        throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(path));
-
-    const QFileInfo target(to);
-    QByteArray pattern = encoded(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        fail(QStringLiteral("cannot write"), path);
-    auto replacement = std::make_unique<PosixReplacement>(fd, pattern, encoded(to), path);
-
-    if (start == ReplaceFrom::OldContent && exists && S_ISREG(info.st_mode)) {
-        Fd old(::open(encoded(to).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-        if (old.get() < 0)
-            fail(QStringLiteral("cannot read"), path);
-        std::vector<std::uint8_t> buffer(256 * 1024);
-        for (;;) {
-            const ssize_t n = ::read(old.get(), buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                fail(QStringLiteral("cannot read"), path);
-            if (n == 0)
-                break;
-            replacement->write(std::span<const std::uint8_t>(buffer.data(), std::size_t(n)));
-        }
-        replacement->seek(0);
-    }
-    return replacement;
+    return replaceNativeFile(nativePath(path), path, start);
 }
 
 const QStringList &SystemHost::bitmapEditors()
@@ -428,7 +218,9 @@ unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 
 QString SystemHost::createTempFile(const QString &prefix)
 {
-    const QString directory = QDir::tempPath();
+    // Checked like any path: a TMPDIR that is not UTF-8 must not turn into
+    // another directory.
+    const QString directory = m_drives.toNative(QDir::tempPath());
     // Like the system's own temporary names: start somewhere unpredictable
     // and count up until a free name turns up.
     unsigned number = QRandomGenerator::global()->bounded(0x10000u);

@@ -22,9 +22,12 @@ void AnimateLogo(Host &host, const QString &source, const QString &target, int s
                             .arg(source, QString::number(length), QString::number(kLogoLength)));
     }
 
-    // Both files close when these go out of scope, whichever step fails.
+    // Both files close when these go out of scope, whichever step fails;
+    // the new target is thrown away then and the old one stays whole. The
+    // new target starts as a copy of the old one, so that bytes past the
+    // logo in a longer target stay where they were.
     const std::unique_ptr<BinaryFile> in = host.openBinary(source, FileAccess::Read);
-    const std::unique_ptr<BinaryFile> out = host.openBinary(target, FileAccess::ReadWrite);
+    const std::unique_ptr<Replacement> out = host.replaceFile(target, ReplaceFrom::OldContent);
 
     std::array<std::uint8_t, kHeaderBlockLength> header;
     in->readAt(0, header);
@@ -41,10 +44,10 @@ void AnimateLogo(Host &host, const QString &source, const QString &target, int s
         out->writeAt(offset, block);
     }
 
-    // Closed here rather than on destruction so that a failure to flush the
-    // target is reported.
+    // The source is closed before the target is put in place, so that a
+    // target that is the source itself is read to the end first.
     in->close();
-    out->close();
+    out->commit();
 }
 
 void Flip(std::span<std::uint8_t> block, int start)

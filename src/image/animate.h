@@ -23,17 +23,21 @@ namespace vantrel {
 //
 // The source must pass the length test (exactly 129078 bytes); this is
 // checked before any file is opened, so a missing or wrongly sized source
-// leaves the target untouched. The target is created when absent and never
-// truncated: bytes beyond the logo in a longer target stay. The header
-// block goes first, then the pixel area in four 32000-byte blocks in file
-// order; no more than one of each is held at a time.
+// leaves the target untouched. The target is written as the host replaces
+// files: beside it first, then put in its place in one step, so the old
+// target stays whole until the new one is complete, and a target that is a
+// symbolic link is replaced, not followed. The new target starts as a copy
+// of the old one (empty when there is none or it is a link), so bytes
+// beyond the logo in a longer target stay. The header block goes first,
+// then the pixel area in four 32000-byte blocks in file order; no more
+// than one of each is held at a time.
 //
-// Returns when the target is written and both files are closed. Throws
+// Returns when the target is in place and the source closed. Throws
 // HostError with the reason otherwise: a starting entry outside 1..255, a
 // missing source, a source of the wrong length ("logo.bmp: not a logo
-// bitmap: 129077 bytes, expected 129078"), or a failure to open, read,
-// write or close. Both files are closed on every path; after a failure
-// during writing the target may be left created or partly written.
+// bitmap: 129077 bytes, expected 129078"), a source or target that is not
+// a regular file, a read-only target, or a failure to open, read or write.
+// The old target is then as it was.
 void AnimateLogo(Host &host, const QString &source, const QString &target, int start, bool reverse);
 
 // Mirrors the animated range `start`..255 onto itself in place: every byte

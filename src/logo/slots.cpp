@@ -103,13 +103,15 @@ void restoreStep(Host &host, LogoSlot slot, const QString &windowsDirectory)
 
 } // namespace
 
-void RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory)
+std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory)
 {
     try {
         restoreStep(host, slot, windowsDirectory);
-    } catch (const HostError &) {
+    } catch (const HostError &error) {
         host.messageBox(restoreFailedMessage(slot));
+        return error.reason();
     }
+    return std::nullopt;
 }
 
 void RestoreAllSlots(Host &host, const QString &windowsDirectory)

@@ -15,6 +15,7 @@
 #include "host/host.h"
 
 #include <array>
+#include <optional>
 
 namespace vantrel {
 
@@ -51,8 +52,12 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 
 // Puts the slot's default back: deletes the start-up file, or copies the
 // stock file over the shutdown or switch-off file. A failure shows the
-// slot's message through the host and changes nothing else.
-void RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
+// slot's fixed message through the host and changes nothing else; the
+// message often cannot say what went wrong ("already set to default" for
+// "Permission denied"), so the host's reason is returned as well, for a
+// caller that can show more than the window does. Returns nothing when
+// the slot was restored.
+std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
 
 // Restores all three slots in order, each step whether or not the one before
 // it worked, every failure ignored and nothing shown.

@@ -1,6 +1,8 @@
 #include "image/animate.h"
 
+#include "host/file_replacement.h"
 #include "image/logo_format.h"
+#include "support/child_process.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
 
@@ -9,13 +11,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <array>
+#include <csignal>
 #include <functional>
 #include <numeric>
 #include <random>
+#include <type_traits>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vantrel;
@@ -293,38 +301,158 @@ TEST_F(AnimateLogoTest, FailsWhenTheTargetCannotBeWritten)
     const QByteArray source = LogoBytes().bytes();
     drive.write("logo.bmp", source);
     drive.makeDirectory("folder");
-
-    const std::string directory =
-        reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\folder", 236, true); });
-    EXPECT_EQ(directory.rfind("cannot open C:\\folder: ", 0), 0u) << directory;
-
-    const std::string noDirectory =
-        reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\missing\\out.bmp", 236, true); });
-    EXPECT_EQ(noDirectory.rfind("cannot open C:\\missing\\out.bmp: ", 0), 0u) << noDirectory;
-    EXPECT_FALSE(drive.exists("missing"));
-
-    // A device that takes no data: the target opens, the first write fails.
-    if (QFileInfo::exists("/dev/full")) {
-        const std::string full =
-            reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "/dev/full", 236, true); });
-        EXPECT_EQ(full.rfind("cannot write /dev/full: ", 0), 0u) << full;
+    drive.write("locked.bmp", "read-only");
+    QFile::setPermissions(drive.path("locked.bmp"), QFile::ReadOwner | QFile::ReadGroup);
+    const std::vector<std::pair<QString, std::string>> cases{
+        {"C:\\folder", "cannot write C:\\folder: it is a directory"},
+        {"C:\\missing\\out.bmp", "cannot write C:\\missing\\out.bmp: No such file or directory"},
+        // A device is never a target, not even one that takes no data.
+        {"/dev/full", "cannot write /dev/full: not a regular file"},
+        {"C:\\locked.bmp", "cannot write C:\\locked.bmp: the file is read-only"},
+    };
+    for (const auto &[target, reason] : cases) {
+        SCOPED_TRACE(reason);
+        EXPECT_EQ(reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", target, 236, true); }), reason);
     }
+    EXPECT_FALSE(drive.exists("missing"));
+    EXPECT_TRUE(QFileInfo("/dev/full").exists() && !QFileInfo("/dev/full").isFile());
+    EXPECT_EQ(drive.read("locked.bmp"), "read-only");
     EXPECT_EQ(drive.read("logo.bmp"), source);
+    EXPECT_EQ(QDir(drive.root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{"folder", "locked.bmp", "logo.bmp"}));
 }
 
 TEST_F(AnimateLogoTest, FailsForATargetInAReadOnlyDirectory)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
     drive.write("logo.bmp", LogoBytes().bytes());
     drive.makeDirectory("locked");
+    handOver(drive.root());
     QFile::setPermissions(drive.path("locked"), QFile::ReadOwner | QFile::ExeOwner);
-    const std::string reason =
-        reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\locked\\out.bmp", 236, true); });
+    runUnprivileged([&] {
+        EXPECT_EQ(
+            reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\locked\\out.bmp", 236, true); }),
+            "cannot write C:\\locked\\out.bmp: Permission denied");
+    });
     QFile::setPermissions(drive.path("locked"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(reason.rfind("cannot open C:\\locked\\out.bmp: ", 0), 0u) << reason;
     EXPECT_FALSE(drive.exists("locked/out.bmp"));
+}
+
+TEST_F(AnimateLogoTest, ReplacesALinkedTargetInsteadOfWritingThroughIt)
+{
+    const QByteArray source = LogoBytes().bytes();
+    drive.write("logo.bmp", source);
+    QTemporaryDir outside;
+    const QByteArray precious(200000, 'p');
+    QFile file(outside.path() + "/precious");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(precious);
+    file.close();
+    ASSERT_TRUE(QFile::link(file.fileName(), drive.path("logo.sys")));
+
+    AnimateLogo(host, "C:\\logo.bmp", "C:\\logo.sys", 240, false);
+
+    QByteArray expected = source;
+    expected[50] = char(240);
+    EXPECT_FALSE(QFileInfo(drive.path("logo.sys")).isSymLink());
+    EXPECT_EQ(drive.read("logo.sys"), expected);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), precious);
+}
+
+// Dies the moment the transform writes its third block, as a kill would
+// stop it, whichever way the target is written.
+class KilledHalfway : public FakeHost {
+public:
+    template <typename File> class Dying : public File {
+    public:
+        explicit Dying(std::unique_ptr<File> inner) : m_inner(std::move(inner)) {}
+        void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
+        {
+            m_inner->readAt(offset, into);
+        }
+        void read(std::span<std::uint8_t> into) override { m_inner->read(into); }
+        void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
+        {
+            dieOnThird();
+            m_inner->writeAt(offset, data);
+        }
+        void write(std::span<const std::uint8_t> data) override
+        {
+            dieOnThird();
+            m_inner->write(data);
+        }
+        void close() override { m_inner->close(); }
+        void commit() requires std::is_same_v<File, Replacement> { m_inner->commit(); }
+
+    private:
+        void dieOnThird()
+        {
+            if (++m_writes == 3)
+                std::raise(SIGKILL);
+        }
+        std::unique_ptr<File> m_inner;
+        int m_writes = 0;
+    };
+
+    std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override
+    {
+        std::unique_ptr<BinaryFile> file = FakeHost::openBinary(path, access);
+        if (access == FileAccess::Read)
+            return file;
+        return std::make_unique<Dying<BinaryFile>>(std::move(file));
+    }
+    std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override
+    {
+        return std::make_unique<Dying<Replacement>>(FakeHost::replaceFile(path, start));
+    }
+};
+
+// A kill or a full disk halfway through leaves the old target whole. What
+// a killed run leaves beside it is the program's, and the next run, a
+// minute on, removes it.
+TEST_F(AnimateLogoTest, LeavesTheOldTargetWholeWhenKilledOrOutOfSpace)
+{
+    const QByteArray source = LogoBytes().bytes();
+    drive.write("logo.bmp", source);
+    QByteArray old(200000, 'o');
+    for (qsizetype i = 0; i < old.size(); i += 5)
+        old[i] = char(i / 5);
+    drive.write("logo.sys", old);
+
+    const test::ChildOutcome killed = runInChild([] {
+        KilledHalfway dying;
+        AnimateLogo(dying, "C:\\logo.bmp", "C:\\logo.sys", 236, true);
+    });
+    EXPECT_EQ(killed.signal, SIGKILL);
+    EXPECT_EQ(drive.read("logo.sys"), old);
+    const QStringList left = leftoverReplacements(drive.root());
+    ASSERT_EQ(left.size(), 1);
+
+    runInChild([&] {
+        // A full disk, as a file size limit: the temporary file cannot grow
+        // past 73728 bytes.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit {
+            73728, 73728
+        };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        EXPECT_EQ(reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", "C:\\logo.sys", 236, true); }),
+                  "cannot write C:\\logo.sys: File too large");
+    });
+    EXPECT_EQ(drive.read("logo.sys"), old);
+    EXPECT_EQ(leftoverReplacements(drive.root()), left);
+
+    struct timespec aMinuteAgo[2];
+    ::clock_gettime(CLOCK_REALTIME, &aMinuteAgo[0]);
+    aMinuteAgo[0].tv_sec -= 61;
+    aMinuteAgo[1] = aMinuteAgo[0];
+    ::utimensat(AT_FDCWD, QFile::encodeName(left[0]).constData(), aMinuteAgo, 0);
+    AnimateLogo(host, "C:\\logo.bmp", "C:\\logo.sys", 236, false);
+    EXPECT_EQ(leftoverReplacements(drive.root()), QStringList{});
+    QByteArray expected = source + old.mid(qsizetype(kLogoLength));
+    expected[50] = char(236);
+    EXPECT_EQ(drive.read("logo.sys"), expected);
 }
 
 TEST(Flip, MapsTheWorkedValuesForStartingEntry236)

@@ -5,6 +5,7 @@
 #include "image/logo_format.h"
 #include "logo/slots.h"
 #include "support/cli_run.h"
+#include "support/child_process.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -25,6 +26,8 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::handOver;
+using vantrel::test::runUnprivileged;
 
 namespace {
 
@@ -432,14 +435,13 @@ TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
 
 TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
     ASSERT_TRUE(QDir().mkpath(parentPath()));
+    handOver(m_home.path());
     const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
     const auto writable = readOnly | QFile::WriteOwner;
     ASSERT_TRUE(QFile::setPermissions(parentPath(), readOnly));
 
-    EXPECT_THROW(provisionDefaultDrive(), HostError);
+    runUnprivileged([] { EXPECT_THROW(provisionDefaultDrive(), HostError); });
 
     EXPECT_TRUE(entriesBelow(parentPath()).isEmpty());
     QFile::setPermissions(parentPath(), writable);

@@ -156,6 +156,36 @@ TEST(RestoreSlot, ShowsEachSlotsMessageWhenTheStockFileIsMissing)
     EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "custom w");
 }
 
+// The host's message stays the slot's fixed text; the reason behind it goes
+// back to the caller only.
+TEST(RestoreSlot, ReturnsTheReasonBehindItsMessage)
+{
+    struct Case {
+        LogoSlot slot;
+        bool stockThere;
+        std::optional<QString> reason;
+    };
+    const Case cases[] = {
+        {LogoSlot::Startup, true, "cannot delete C:\\logo.sys: No such file or directory"},
+        {LogoSlot::Shutdown, false,
+         "cannot open C:\\vantrel\\logow.sys: No such file or directory"},
+        {LogoSlot::SwitchOff, false,
+         "cannot open c:\\vantrel\\logos.sys: No such file or directory"},
+        {LogoSlot::Shutdown, true, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(slotName(c.slot).toStdString());
+        TempDrive drive;
+        drive.makeDirectory("WINDOWS");
+        if (c.stockThere)
+            drive.makeInstallation();
+        FakeHost host;
+        EXPECT_EQ(RestoreSlot(host, c.slot, kWindows), c.reason);
+        EXPECT_EQ(host.messages,
+                  c.reason ? QStringList{restoreFailedMessage(c.slot)} : QStringList{});
+    }
+}
+
 TEST(RestoreAllSlots, RestoresShutdownAndSwitchOffWithoutAStartupFile)
 {
     TempDrive drive;

@@ -1,4 +1,6 @@
+#include "host/file_replacement.h"
 #include "host/system_host.h"
+#include "support/child_process.h"
 #include "support/fake_host.h"
 
 #include <QDir>
@@ -10,10 +12,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vantrel;
+using vantrel::test::ChildPrivileges;
+using vantrel::test::handOver;
+using vantrel::test::runInChild;
+using vantrel::test::runUnprivileged;
 using vantrel::test::TempDrive;
+using vantrel::test::unprivilegedUser;
 
 namespace {
 
@@ -41,6 +56,40 @@ QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                QDir::NoDotAndDotDot);
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        info.st_mode = 0;
+    return info;
+}
+
+// Makes a file look as if it was last written `seconds` ago.
+void makeOld(const QString &path, int seconds)
+{
+    struct timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
+{
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())};
+}
+
+// The file size limit stands in for a full disk: writes past it fail with
+// "File too large" instead of killing the process.
+void limitFileSize(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit {
+        bytes, bytes
+    };
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 TEST(CopyFile, MakesAByteCopyAndReplacesAnOldFile)
@@ -159,6 +208,389 @@ TEST(ReplaceFile, MakesAnAbsentFileAndRefusesADirectory)
     drive.makeDirectory("dir");
     EXPECT_EQ(hostError([&] { host.replaceFile("C:\\dir", ReplaceFrom::Nothing); }),
               "cannot write C:\\dir: it is a directory");
+}
+
+// The new file is the old one's in all but content: its permission bits,
+// and its owner and group (the superuser can keep any).
+TEST(ReplaceFile, KeepsTheOldFilesModeOwnerAndGroup)
+{
+    const mode_t modes[] = {0600, 0640, 0604, 0660, 0755, 02775};
+    const test::UnixUser other = unprivilegedUser();
+    for (const mode_t mode : modes) {
+        SCOPED_TRACE(mode);
+        TempDrive drive;
+        TestSystemHost host;
+        drive.write("pic.bmp", "new picture");
+        drive.write("logo.sys", "old picture");
+        const QString slot = drive.path("logo.sys");
+        // Owner first: chown clears the set-group bit.
+        ASSERT_EQ(::chown(QFile::encodeName(slot).constData(), other.uid, other.gid), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(slot).constData(), mode), 0);
+
+        host.copyFile("C:\\pic.bmp", "C:\\logo.sys");
+
+        const struct stat after = statOf(slot);
+        EXPECT_EQ(drive.read("logo.sys"), "new picture");
+        EXPECT_EQ(after.st_mode & 07777, mode);
+        EXPECT_EQ(after.st_uid, other.uid);
+        EXPECT_EQ(after.st_gid, other.gid);
+    }
+}
+
+TEST(ReplaceFile, GivesANewFileTheModeTheUmaskAllows)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("pic.bmp", "p");
+    const mode_t old = ::umask(027);
+    host.copyFile("C:\\pic.bmp", "C:\\logo.sys");
+    ::umask(old);
+    EXPECT_EQ(statOf(drive.path("logo.sys")).st_mode & 07777, 0640u);
+}
+
+// An ordinary user cannot give a file to someone else: the new file is the
+// user's, in the old group where the user belongs to it, and without the
+// set-id bits that were meant for the old owner.
+TEST(ReplaceFile, AnOrdinaryUserKeepsWhatOfTheOwnershipItMay)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only the superuser can make a file of another user to replace";
+    struct Case {
+        gid_t group;
+        mode_t mode;
+        gid_t expectedGroup;
+        mode_t expectedMode;
+    };
+    const test::UnixUser user = unprivilegedUser();
+    const Case cases[] = {
+        {user.gid, 0664, user.gid, 0664},
+        {0, 0666, user.gid, 0666},
+        {user.gid, 06666, user.gid, 0666},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        TempDrive drive;
+        drive.write("pic.bmp", "new");
+        drive.write("logo.sys", "old");
+        handOver(drive.root());
+        const QByteArray slot = QFile::encodeName(drive.path("logo.sys"));
+        ASSERT_EQ(::chown(slot.constData(), 0, c.group), 0);
+        ASSERT_EQ(::chmod(slot.constData(), c.mode), 0);
+        runUnprivileged([&] {
+            TestSystemHost host;
+            host.copyFile("C:\\pic.bmp", "C:\\logo.sys");
+        });
+        const struct stat after = statOf(drive.path("logo.sys"));
+        EXPECT_EQ(drive.read("logo.sys"), "new");
+        EXPECT_EQ(after.st_uid, user.uid);
+        EXPECT_EQ(after.st_gid, c.expectedGroup);
+        EXPECT_EQ(after.st_mode & 07777, c.expectedMode);
+    }
+}
+
+// A file without write permission is read-only, for every user; a file the
+// user may not write is refused with the system's reason. Either way the
+// old file and the directory stay as they were.
+TEST(ReplaceFile, RefusesAReadOnlyOrUnwritableDestination)
+{
+    struct Case {
+        mode_t mode;
+        ChildPrivileges privileges;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {0444, ChildPrivileges::Keep, "the file is read-only"},
+        {0555, ChildPrivileges::Keep, "the file is read-only"},
+        {0400, ChildPrivileges::Drop, "the file is read-only"},
+        // Writable by the group only, and the user is the owner.
+        {0464, ChildPrivileges::Drop, "Permission denied"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        TempDrive drive;
+        drive.write("pic.bmp", "new");
+        drive.write("WINDOWS/logow.sys", "old");
+        handOver(drive.root());
+        ASSERT_EQ(::chmod(QFile::encodeName(drive.path("WINDOWS/logow.sys")).constData(), c.mode),
+                  0);
+        runInChild(
+            [&] {
+                TestSystemHost host;
+                EXPECT_EQ(
+                    hostError([&] { host.copyFile("C:\\pic.bmp", "C:\\WINDOWS\\logow.sys"); }),
+                    QStringLiteral("cannot write C:\\WINDOWS\\logow.sys: %1").arg(c.reason));
+                EXPECT_EQ(hostError([&] {
+                              host.replaceFile("C:\\WINDOWS\\logow.sys", ReplaceFrom::OldContent);
+                          }),
+                          QStringLiteral("cannot write C:\\WINDOWS\\logow.sys: %1").arg(c.reason));
+            },
+            c.privileges);
+        EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "old");
+        EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logow.sys"});
+    }
+}
+
+// A directory the user may not write, with a slot file the user may: the
+// new content is written over the file in place, the whole of it, and
+// nothing is left beside it.
+TEST(ReplaceFile, OverwritesInPlaceWhenOnlyTheFileIsWritable)
+{
+    struct Case {
+        const char *what;
+        ReplaceFrom start;
+        QByteArray written; // at offset 2
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {"shorter", ReplaceFrom::Nothing, "ab", QByteArray("\0\0ab", 4)},
+        {"longer", ReplaceFrom::Nothing, "abcdefghijklmnop",
+         QByteArray("\0\0abcdefghijklmnop", 18)},
+        {"from the old", ReplaceFrom::OldContent, "ab", "01ab456789"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        drive.write("WINDOWS/logow.sys", "0123456789");
+        handOver(drive.root());
+        const QByteArray slot = QFile::encodeName(drive.path("WINDOWS/logow.sys"));
+        ASSERT_EQ(::chmod(slot.constData(), 0640), 0);
+        const ino_t inode = statOf(drive.path("WINDOWS/logow.sys")).st_ino;
+        QFile::setPermissions(drive.path("WINDOWS"), QFile::ReadOwner | QFile::ExeOwner);
+        runUnprivileged([&] {
+            TestSystemHost host;
+            const std::unique_ptr<Replacement> file =
+                host.replaceFile("C:\\WINDOWS\\logow.sys", c.start);
+            file->writeAt(2, bytesOf(c.written));
+            EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "0123456789");
+            file->commit();
+        });
+        QFile::setPermissions(drive.path("WINDOWS"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(drive.read("WINDOWS/logow.sys"), c.expected);
+        EXPECT_EQ(statOf(drive.path("WINDOWS/logow.sys")).st_ino, inode);
+        EXPECT_EQ(statOf(drive.path("WINDOWS/logow.sys")).st_mode & 07777, 0640u);
+        EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logow.sys"});
+    }
+}
+
+// Where the directory is not writable, what cannot be overwritten in place
+// is refused: a missing file, and a link, which is never written through.
+TEST(ReplaceFile, RefusesWhatCannotBeReplacedInAnUnwritableDirectory)
+{
+    TempDrive drive;
+    QTemporaryDir outside;
+    const QString precious = outside.path() + "/precious";
+    {
+        QFile file(precious);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious");
+    }
+    drive.write("pic.bmp", "new");
+    drive.makeDirectory("WINDOWS");
+    ASSERT_TRUE(QFile::link(precious, drive.path("WINDOWS/logos.sys")));
+    handOver(drive.root());
+    handOver(outside.path());
+    QFile::setPermissions(drive.path("WINDOWS"), QFile::ReadOwner | QFile::ExeOwner);
+    runUnprivileged([&] {
+        TestSystemHost host;
+        EXPECT_EQ(hostError([&] { host.copyFile("C:\\pic.bmp", "C:\\WINDOWS\\logos.sys"); }),
+                  "cannot write C:\\WINDOWS\\logos.sys: Permission denied");
+        EXPECT_EQ(hostError([&] { host.copyFile("C:\\pic.bmp", "C:\\WINDOWS\\logow.sys"); }),
+                  "cannot write C:\\WINDOWS\\logow.sys: Permission denied");
+    });
+    QFile::setPermissions(drive.path("WINDOWS"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(QFileInfo(drive.path("WINDOWS/logos.sys")).isSymLink());
+    EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logos.sys"});
+    QFile file(precious);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "precious");
+}
+
+// A disk that fills up halfway leaves the old file whole, whether the new
+// one was being written beside it or over it in place.
+TEST(ReplaceFile, KeepsTheOldFileWhenTheDiskFillsUp)
+{
+    struct Case {
+        const char *what;
+        ReplaceFrom start;
+        qsizetype oldLength;
+        bool directoryWritable;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"beside, new content", ReplaceFrom::Nothing, 1000, true, "File too large"},
+        {"beside, from the old", ReplaceFrom::OldContent, 200000, true, "File too large"},
+        // The space is claimed before the first byte changes.
+        {"in place", ReplaceFrom::Nothing, 1000, false, "File too large"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        QByteArray old(c.oldLength, 'o');
+        for (qsizetype i = 0; i < old.size(); i += 7)
+            old[i] = char(i);
+        drive.write("logo.sys", old);
+        handOver(drive.root());
+        if (!c.directoryWritable)
+            QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::ExeOwner);
+        runUnprivileged([&] {
+            limitFileSize(100000);
+            TestSystemHost host;
+            EXPECT_EQ(hostError([&] {
+                          const std::unique_ptr<Replacement> file =
+                              host.replaceFile("C:\\logo.sys", c.start);
+                          file->writeAt(0, bytesOf(QByteArray(150000, 'n')));
+                          file->commit();
+                      }),
+                      QStringLiteral("cannot write C:\\logo.sys: %1").arg(c.reason));
+        });
+        QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(drive.read("logo.sys"), old);
+        EXPECT_EQ(entries(drive.root()), QStringList{"logo.sys"});
+    }
+}
+
+TEST(ReplaceFile, NamesItsTemporaryFileAsTheProgramsOwn)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("logo.sys", "old");
+    const std::unique_ptr<Replacement> file =
+        host.replaceFile("C:\\logo.sys", ReplaceFrom::Nothing);
+    const QStringList beside = entries(drive.root()).filter(QRegularExpression("^\\.logo"));
+    ASSERT_EQ(beside.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^\\.logo\\.sys\\.vantrel-[A-Za-z0-9]{6}\\.tmp$")
+                    .match(beside[0])
+                    .hasMatch())
+        << beside[0].toStdString();
+    EXPECT_EQ(replacedFileName(beside[0]), "logo.sys");
+    EXPECT_EQ(leftoverReplacements(drive.root()), QStringList{drive.path(beside[0])});
+}
+
+// Before each write, what killed writers of the same target left more than
+// a minute ago goes; anything else stays.
+TEST(ReplaceFile, RemovesStaleTemporaryFilesOfTheSameTargetOnly)
+{
+    struct Entry {
+        const char *name;
+        int age;
+        bool removed;
+    };
+    const Entry cases[] = {
+        {".logo.sys.vantrel-AAAAAA.tmp", 120, true},
+        {".LOGO.SYS.vantrel-BbBb12.tmp", 61, true},
+        {".logo.sys.vantrel-CCCCCC.tmp", 30, false},   // a writer may still be at work
+        {".logos.sys.vantrel-DDDDDD.tmp", 120, false}, // another target
+        {".logo.sys.ABCDEF", 120, false},              // not the program's
+        {".logo.sys.vantrel-EE-EEE.tmp", 120, false},  // not from mkstemp
+        {"logo.sys.vantrel-FFFFFF.tmp", 120, false},   // not hidden
+    };
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("pic.bmp", "new");
+    for (const Entry &entry : cases) {
+        drive.write(entry.name, "left over");
+        makeOld(drive.path(entry.name), entry.age);
+    }
+    drive.makeDirectory(".logo.sys.vantrel-GGGGGG.tmp");
+    makeOld(drive.path(".logo.sys.vantrel-GGGGGG.tmp"), 120);
+
+    host.copyFile("C:\\pic.bmp", "C:\\logo.sys");
+
+    EXPECT_EQ(drive.read("logo.sys"), "new");
+    for (const Entry &entry : cases)
+        EXPECT_EQ(drive.exists(entry.name), !entry.removed) << entry.name;
+    EXPECT_TRUE(drive.exists(".logo.sys.vantrel-GGGGGG.tmp"));
+}
+
+// A FIFO blocks and a device never ends: neither is a source or a target.
+// Run in a child with a file size limit, so that a fault here fails
+// instead of filling the disk or hanging.
+TEST(SourcesAndTargets, MustBeRegularFiles)
+{
+    TempDrive drive;
+    drive.write("pic.bmp", "picture");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(drive.path("pipe")).constData(), 0600), 0);
+    struct Case {
+        const char *what;
+        std::function<void(Host &)> action;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"device source", [](Host &h) { h.copyFile("/dev/zero", "C:\\logo.sys"); },
+         "cannot copy /dev/zero: not a regular file"},
+        {"FIFO source", [](Host &h) { h.copyFile("C:\\pipe", "C:\\logo.sys"); },
+         "cannot copy C:\\pipe: not a regular file"},
+        {"FIFO opened", [](Host &h) { h.openBinary("C:\\pipe", FileAccess::Read); },
+         "cannot open C:\\pipe: not a regular file"},
+        {"FIFO opened to write", [](Host &h) { h.openBinary("C:\\pipe", FileAccess::ReadWrite); },
+         "cannot open C:\\pipe: not a regular file"},
+        {"device opened", [](Host &h) { h.openBinary("/dev/zero", FileAccess::Read); },
+         "cannot open /dev/zero: not a regular file"},
+        {"FIFO measured", [](Host &h) { h.fileLength("C:\\pipe"); },
+         "cannot measure C:\\pipe: not a regular file"},
+        {"FIFO target", [](Host &h) { h.copyFile("C:\\pic.bmp", "C:\\pipe"); },
+         "cannot write C:\\pipe: not a regular file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        runInChild(
+            [&] {
+                limitFileSize(1 << 20);
+                TestSystemHost host;
+                EXPECT_EQ(hostError([&] { c.action(host); }), c.reason);
+            },
+            ChildPrivileges::Keep, 20);
+    }
+    EXPECT_TRUE(S_ISFIFO(statOf(drive.path("pipe")).st_mode));
+    EXPECT_EQ(entries(drive.root()), (QStringList{"pic.bmp", "pipe"}));
+}
+
+// A name with U+FFFD stands for bytes that were not UTF-8 (here the file
+// "\xff.bmp"); the host never takes it for the file that happens to be
+// called U+FFFD, nor makes one.
+TEST(SystemHost, NeverTakesADamagedNameForAnotherFile)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    for (const QByteArray &name : {QByteArray("\xff.bmp"), QByteArray("\xef\xbf\xbd.bmp")}) {
+        const int fd = ::open((QFile::encodeName(drive.root()) + '/' + name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "12345", 5), 5);
+        ::close(fd);
+    }
+    drive.write("pic.bmp", "picture");
+    const QString damaged = QString::fromUtf8("C:\\\xef\xbf\xbd.bmp");
+    const QString reason = "cannot use the name " + damaged +
+                           ": it holds U+FFFD, which stands for bytes that are not UTF-8";
+    const std::function<void()> actions[] = {
+        [&] { host.fileLength(damaged); },
+        [&] { host.openBinary(damaged, FileAccess::Read); },
+        [&] { host.copyFile(damaged, "C:\\logo.sys"); },
+        [&] { host.copyFile("C:\\pic.bmp", damaged); },
+        [&] {
+            host.replaceFile(QString::fromUtf8("C:\\new\xef\xbf\xbd.sys"), ReplaceFrom::Nothing);
+        },
+        [&] { host.deleteFile(damaged); },
+    };
+    for (const auto &action : actions)
+        EXPECT_TRUE(hostError(action).startsWith("cannot use the name C:\\"))
+            << hostError(action).toStdString();
+    EXPECT_EQ(hostError(actions[0]), reason);
+    // The names as bytes: Qt's own listing cannot show "\xff.bmp".
+    QList<QByteArray> names;
+    DIR *dir = ::opendir(QFile::encodeName(drive.root()).constData());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names << QByteArray(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (QList<QByteArray>{"pic.bmp", "\xef\xbf\xbd.bmp", "\xff.bmp"}));
+    EXPECT_EQ(drive.read(QString::fromUtf8("\xef\xbf\xbd.bmp")), "12345");
 }
 
 TEST(DeleteFile, RemovesAFileAndRefusesMissingFilesAndDirectories)

@@ -71,8 +71,12 @@ done
 
 version=$("$prefix/bin/vantrel-cli" --version) || fail "vantrel-cli --version"
 [ "$version" = "vantrel-cli 3.0.32" ] || fail "version: $version"
+# Asking makes no drive; the first change makes the default one.
 where=$(cd "$work" && "$prefix/bin/vantrel-cli" where) || fail "vantrel-cli where"
-grep -qF "drive C:            $XDG_DATA_HOME/vantrel/drive_c" <<<"$where" || fail "where: $where"
+grep -qF "drive C:            $XDG_DATA_HOME/vantrel/drive_c  (does not exist yet" <<<"$where" ||
+  fail "where: $where"
+(cd "$work" && "$prefix/bin/vantrel-cli" restore all) || fail "vantrel-cli restore all"
+where=$(cd "$work" && "$prefix/bin/vantrel-cli" where) || fail "vantrel-cli where"
 grep -q '^shutdown .*(installed, 129078 bytes)$' <<<"$where" || fail "where: $where"
 
 if [ "$failures" -ne 0 ]; then

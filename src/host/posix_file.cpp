@@ -1,0 +1,127 @@
+#include "host/posix_file.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <unistd.h>
+
+namespace vantrel::posix {
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString systemReason()
+{
+    return systemReason(errno);
+}
+
+void fail(const QString &what, const QString &name)
+{
+    throw HostError(QStringLiteral("%1 %2: %3").arg(what, name, systemReason()));
+}
+
+QByteArray encoded(const QString &nativePath)
+{
+    return QFile::encodeName(nativePath);
+}
+
+void Fd::reset()
+{
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+}
+
+void writeAll(int fd, std::span<const std::uint8_t> data, std::int64_t offset)
+{
+    const std::uint8_t *at = data.data();
+    std::size_t size = data.size();
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, at, size, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostError(systemReason());
+        if (n == 0)
+            throw HostError(systemReason(EIO));
+        at += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+}
+
+void copyContent(int from, int to)
+{
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    std::int64_t offset = 0;
+    for (;;) {
+        const ssize_t n = ::pread(from, buffer.data(), buffer.size(), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw HostError(systemReason());
+        if (n == 0)
+            return;
+        writeAll(to, std::span<const std::uint8_t>(buffer.data(), std::size_t(n)), offset);
+        offset += n;
+    }
+}
+
+PosixBinaryFile::~PosixBinaryFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void PosixBinaryFile::readAt(std::int64_t offset, std::span<std::uint8_t> into)
+{
+    requireOpen();
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t n = ::pread(m_fd, into.data() + done, into.size() - done,
+                                  offset + static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(QStringLiteral("cannot read"), m_name);
+        if (n == 0) {
+            throw HostError(QStringLiteral("cannot read %1: the file ends at byte %2")
+                                .arg(m_name)
+                                .arg(offset + static_cast<std::int64_t>(done)));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_position = offset + static_cast<std::int64_t>(into.size());
+}
+
+void PosixBinaryFile::writeAt(std::int64_t offset, std::span<const std::uint8_t> data)
+{
+    requireOpen();
+    try {
+        writeAll(m_fd, data, offset);
+    } catch (const HostError &error) {
+        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
+    }
+    m_position = offset + static_cast<std::int64_t>(data.size());
+}
+
+void PosixBinaryFile::close()
+{
+    if (m_fd < 0)
+        return;
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        fail(QStringLiteral("cannot close"), m_name);
+}
+
+void PosixBinaryFile::requireOpen() const
+{
+    if (m_fd < 0)
+        throw HostError(QStringLiteral("%1 is closed").arg(m_name));
+}
+
+} // namespace vantrel::posix
