@@ -3,6 +3,7 @@
 #include "app/brand.h"
 #include "app/classic_look.h"
 #include "app/open_dlg.h"
+#include "image/aniform1.h"
 #include "logo/viewer.h"
 
 #include <QAction>
@@ -439,12 +440,12 @@ void Form1::about_Click()
 
 void Form1::vog_Click()
 {
-    // Shows the animation maker once it exists.
+    forms().show<AniForm1>();
 }
 
 void Form1::animake_Click()
 {
-    // Shows the animation maker once it exists.
+    forms().show<AniForm1>();
 }
 
 void Form1::Command6_Click()
