@@ -10,11 +10,13 @@
 #include "app/classic_look.h"
 #include "app/forms.h"
 #include "host/desktop_host.h"
+#include "image/aniform1.h"
 #include "logo/form1.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -79,6 +81,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("VANTREL_DRIVE_C", QFile::encodeName(drive.path()));
+    // The animation maker reads its settings: the user's are not shown.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(drive.filePath(QStringLiteral("config"))));
     QDir(drive.path()).mkpath(QStringLiteral("WINDOWS"));
     const QString logo = QDir(drive.path()).filePath(QStringLiteral("sky.bmp"));
     if (!makeLogo().save(logo, "BMP")) {
@@ -93,5 +97,9 @@ int main(int argc, char *argv[])
     // A DOS path, so the picture shows the same caption on every machine.
     form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
     ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
+
+    auto &maker = forms.show<vantrel::AniForm1>();
+    maker.Targ->setText(QStringLiteral("C:\\sky.sys"));
+    ok = save(maker, directory, QStringLiteral("aniform1.png"), err) && ok;
     return ok ? 0 : 1;
 }
