@@ -222,6 +222,10 @@ public:
     QtTimer(int intervalMs, std::function<void()> onTick)
     {
         m_timer.setInterval(intervalMs);
+        // A coarse timer may fire up to 5% early or late to save wake-ups;
+        // the windows count on their interval (the splash's 5000 ms, the
+        // preview's even 70 ms steps).
+        m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(onTick));
         m_timer.start();
     }
@@ -426,6 +430,11 @@ unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 QString SystemHost::createTempFile(const QString &prefix)
 {
     const QString directory = QDir::tempPath();
+    // Qt answers a TMPDIR that does not exist with the empty text, which
+    // would put the file at the root of the file system.
+    if (directory.isEmpty() || !QFileInfo(directory).isDir())
+        throw HostError(QStringLiteral("there is no temporary directory (TMPDIR is %1)")
+                            .arg(qEnvironmentVariable("TMPDIR")));
     // Like the system's own temporary names: start somewhere unpredictable
     // and count up until a free name turns up.
     unsigned number = QRandomGenerator::global()->bounded(0x10000u);
