@@ -2,6 +2,7 @@
 
 #include "app/classic_look.h"
 #include "app/window_placement.h"
+#include "image/aniform2.h"
 #include "image/animate.h"
 #include "image/logo_format.h"
 #include "image/number_text.h"
@@ -383,13 +384,16 @@ void AniForm1::writeSettings()
     host().saveSetting(kApplication, kSection, kReverseKey, QString::number(check1Value()));
 }
 
-// Test: the length test, then the settings.
+// Test: the length test, then the settings, then the preview. An open
+// preview is only brought forward and keeps what it was opened with; one
+// that cannot open is not shown, and the beep says so.
 void AniForm1::Command4_Click()
 {
     if (!sourcePassesLengthTest())
         return;
     try {
         writeSettings();
+        forms().show<aniForm2>();
     } catch (const std::exception &) {
         beep();
     }

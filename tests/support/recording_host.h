@@ -7,7 +7,9 @@
 
 #include "support/fake_host.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -58,6 +60,35 @@ public:
     // Picture loads so far, and the one (counting from 1) that fails.
     int loads = 0;
     int failLoadAt = 0;
+};
+
+// Points TMPDIR, where the host makes temporary files, at a fresh
+// directory while it lives, so a test can see every file made there.
+class TempTmpDir {
+public:
+    TempTmpDir() : m_old(qgetenv("TMPDIR")), m_had(qEnvironmentVariableIsSet("TMPDIR"))
+    {
+        qputenv("TMPDIR", QFile::encodeName(m_dir.path()));
+    }
+    ~TempTmpDir()
+    {
+        if (m_had)
+            qputenv("TMPDIR", m_old);
+        else
+            qunsetenv("TMPDIR");
+    }
+    QString path() const { return m_dir.path(); }
+    // The names in the directory, sorted.
+    QStringList names() const
+    {
+        return QDir(m_dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_had;
 };
 
 } // namespace vantrel::test

@@ -10,6 +10,7 @@
 #include "logo/form1.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
+#include "windows/desktop_test_support.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -23,53 +24,12 @@
 #include <QTest>
 
 using namespace vantrel;
+using vantrel::test::CountingDesktopHost;
 using vantrel::test::LogoBytes;
 using vantrel::test::TempDrive;
+using vantrel::test::TempUserDirectories;
 
 namespace {
-
-// The desktop host, with its beeps counted.
-class CountingDesktopHost : public DesktopHost {
-public:
-    void beep() override
-    {
-        ++beeps;
-        DesktopHost::beep();
-    }
-    int beeps = 0;
-};
-
-// Points the per-user directories at a fresh temporary directory while it
-// lives.
-class TempUserDirectories {
-public:
-    TempUserDirectories()
-    {
-        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-            m_old.append({name, qgetenv(name)});
-            const QString path = m_dir.filePath(QString::fromLatin1(name).toLower());
-            QDir().mkpath(path);
-            qputenv(name, QFile::encodeName(path));
-        }
-    }
-    ~TempUserDirectories()
-    {
-        for (const auto &[name, value] : m_old) {
-            if (value.isNull())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        }
-    }
-    QString settingsFile() const
-    {
-        return m_dir.filePath(QStringLiteral("xdg_config_home/Vog Computer Applications.conf"));
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QList<std::pair<const char *, QByteArray>> m_old;
-};
 
 // Replaces the whole text of a box by typing, as a user would.
 void retype(QLineEdit *box, const QString &text)

@@ -5,6 +5,7 @@
 
 #include "app/forms.h"
 #include "image/aniform1.h"
+#include "image/aniform2.h"
 #include "image/animate.h"
 #include "logo/form1.h"
 #include "support/logo_bytes.h"
@@ -27,6 +28,7 @@ using namespace vantrel;
 using vantrel::test::LogoBytes;
 using vantrel::test::RecordingHost;
 using vantrel::test::TempDrive;
+using vantrel::test::TempTmpDir;
 
 namespace {
 
@@ -76,6 +78,8 @@ struct Maker {
     }
 
     TempDrive drive;
+    // Test opens the preview, whose temporary file goes here.
+    TempTmpDir tmp;
     RecordingHost host;
     Forms forms;
     Form1 *main = nullptr;
@@ -181,6 +185,15 @@ void AniForm1Test::windowFrame()
     AniForm1 &again = maker.forms.load<AniForm1>();
     // 10252.5 - 3600 twips = 443.5 pixels, (11535 - 2850) / 2 - 30 = 287.5.
     QCOMPARE(again.pos(), QPoint(444, 288));
+
+    // Shown, it stands by its outer size, frame included, as soon as the
+    // window system reports the frame.
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QTRY_VERIFY(again.frameGeometry().size() != again.size());
+    const QRect outer = again.frameGeometry();
+    QCOMPARE(outer.topLeft(), QPoint(int(std::lround(683.5 - outer.width())),
+                                     int(std::lround((769 - outer.height()) / 2.0 - 2))));
 
     const QIcon icon = again.windowIcon();
     const QList<QSize> sizes = icon.availableSizes();
@@ -810,6 +823,8 @@ void AniForm1Test::testWritesTheFourSettingsInOrder()
                                     QString::number(check))
                      : QStringList{});
     QVERIFY(!maker.drive.exists("never written.sys"));
+    // The preview opens once the settings are written.
+    QCOMPARE(maker.forms.isLoaded<aniForm2>(), written);
     QVERIFY(maker.forms.isLoaded<AniForm1>());
     QVERIFY(form.Command3->isEnabled());
     QVERIFY(maker.host.messages.isEmpty());
