@@ -22,6 +22,7 @@
 #include <QSet>
 #include <QTest>
 
+#include <cmath>
 #include <optional>
 
 using namespace vantrel;
@@ -187,13 +188,15 @@ void AniForm1Test::windowFrame()
     QCOMPARE(again.pos(), QPoint(444, 288));
 
     // Shown, it stands by its outer size, frame included, as soon as the
-    // window system reports the frame.
+    // window system reports the frame (at once offscreen, soon after the
+    // show under a window manager, never on a bare X server).
     again.show();
     QVERIFY(QTest::qWaitForWindowExposed(&again));
-    QTRY_VERIFY(again.frameGeometry().size() != again.size());
-    const QRect outer = again.frameGeometry();
-    QCOMPARE(outer.topLeft(), QPoint(int(std::lround(683.5 - outer.width())),
-                                     int(std::lround((769 - outer.height()) / 2.0 - 2))));
+    if (!QTest::qWaitFor([&] { return again.frameGeometry().size() != again.size(); }, 2000))
+        qInfo("no frame reported: placed by the client area alone");
+    QTRY_COMPARE(again.frameGeometry().topLeft(),
+                 QPoint(int(std::lround(683.5 - again.frameGeometry().width())),
+                        int(std::lround((769 - again.frameGeometry().height()) / 2.0 - 2))));
 
     const QIcon icon = again.windowIcon();
     const QList<QSize> sizes = icon.availableSizes();
