@@ -13,24 +13,55 @@
 // start-up logo usually moves; beside it a picture whose every pixel cycles, the most a logo can
 // ask, and the stock pictures animated from lower entries. Each reports its size against plain
 // full frames.
+//
+// BM_PreviewTick runs the palette-cycling preview's real tick on a loaded
+// preview window with the desktop host: rotate, rewrite the 1078-byte
+// header block, reload and decode the 129078-byte file through the host's
+// picture loader, stretch to 534 x 400, paint. BM_PreviewLoadPicture and
+// BM_PreviewStretch time the decode and the stretch alone, to show where a
+// tick's time goes. BM_PreviewJitter lets a real preview run for 200 ticks
+// of its 70 ms timer in the event loop and reports the tick-to-tick
+// intervals and the CPU time per tick; run it under a real X server
+// (xvfb-run) for figures that include the window system.
+//
+// Qt may convert or paint on worker threads, so the CPU time of these
+// counts every thread of the process.
+//
+// The window benchmarks use Qt's offscreen platform unless DISPLAY or
+// QT_QPA_PLATFORM says otherwise.
 
 #include "app/console_host.h"
+#include "app/forms.h"
 #include "app/stock_art.h"
+#include "host/desktop_host.h"
+#include "image/aniform1.h"
+#include "image/aniform2.h"
 #include "image/animate.h"
 #include "image/gif_export.h"
 #include "image/logo_format.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -233,7 +264,192 @@ BENCHMARK_CAPTURE(BM_ExportGif, switchoff_band_s236, 2)->Unit(benchmark::kMillis
 BENCHMARK_CAPTURE(BM_ExportGif, shutdown_s160, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportGif, switchoff_s160, 4)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ExportGif, shutdown_s80, 5)->Unit(benchmark::kMillisecond);
+// A logo bitmap as a paint program writes one, in a temporary directory
+// that is also the temporary directory of the preview while it lives.
+class PreviewFiles {
+public:
+    PreviewFiles() : m_oldTmp(qgetenv("TMPDIR"))
+    {
+        if (!m_dir.isValid())
+            throw std::runtime_error("cannot create a temporary directory");
+        QImage image(kLogoWidth, kLogoHeight, QImage::Format_Indexed8);
+        QList<QRgb> palette;
+        for (int i = 0; i < 256; ++i)
+            palette << qRgb(i, 255 - i, (i * 7) & 0xff);
+        image.setColorTable(palette);
+        const std::vector<std::uint8_t> block = pixelBlock();
+        for (int y = 0; y < kLogoHeight; ++y) {
+            for (int x = 0; x < kLogoWidth; ++x)
+                image.scanLine(y)[x] = block[std::size_t(y * kLogoWidth + x) % block.size()];
+        }
+        if (!image.save(source(), "BMP"))
+            throw std::runtime_error("cannot write the logo");
+        qputenv("TMPDIR", QFile::encodeName(m_dir.path()));
+    }
+    ~PreviewFiles() { qputenv("TMPDIR", m_oldTmp); }
+
+    QString source() const { return m_dir.filePath("logo.bmp"); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldTmp;
+};
+
+// The desktop host whose timers note when each tick begins, and end the
+// event loop `loop` once `enough` ticks have begun and the last has run.
+class StampingHost : public DesktopHost {
+public:
+    std::unique_ptr<Timer> startTimer(int intervalMs, std::function<void()> onTick) override
+    {
+        return DesktopHost::startTimer(intervalMs, [this, onTick = std::move(onTick)] {
+            stamps.push_back(clock.nsecsElapsed());
+            onTick();
+            if (loop != nullptr && stamps.size() >= enough)
+                loop->quit();
+        });
+    }
+
+    QElapsedTimer clock;
+    std::vector<qint64> stamps;
+    QPointer<QEventLoop> loop;
+    std::size_t enough = 0;
+};
+
+// The animation maker with `source` in Src, then the preview opened as
+// Test opens it; null when it did not open.
+aniForm2 *openPreview(Forms &forms, const QString &source)
+{
+    AniForm1 &maker = forms.show<AniForm1>();
+    maker.Src->setText(source);
+    maker.Command4->click();
+    aniForm2 *preview = forms.find<aniForm2>();
+    QCoreApplication::processEvents();
+    return preview;
+}
+
+void BM_PreviewTick(benchmark::State &state)
+{
+    PreviewFiles files;
+    DesktopHost host;
+    Forms forms(host);
+    aniForm2 *preview = openPreview(forms, files.source());
+    if (preview == nullptr) {
+        state.SkipWithError("the preview did not open");
+        return;
+    }
+    for (auto _ : state) {
+        preview->Timer1_Timer();
+        preview->Image1->repaint();
+    }
+    if (preview->ticks() != int(state.iterations()) || !forms.isLoaded<aniForm2>())
+        state.SkipWithError("a tick failed");
+    preview->Image1_Click();
+}
+BENCHMARK(BM_PreviewTick)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime()->Repetitions(9);
+
+void BM_PreviewLoadPicture(benchmark::State &state)
+{
+    PreviewFiles files;
+    DesktopHost host;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(host.loadPicture(files.source()));
+}
+BENCHMARK(BM_PreviewLoadPicture)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->Repetitions(9);
+
+void BM_PreviewStretch(benchmark::State &state)
+{
+    PreviewFiles files;
+    DesktopHost host;
+    const QImage picture = host.loadPicture(files.source());
+    QWidget window;
+    StretchedPicture image(&window);
+    image.resize(534, 400);
+    for (auto _ : state) {
+        image.setPicture(picture);
+        benchmark::DoNotOptimize(image.shown().constBits());
+    }
+}
+BENCHMARK(BM_PreviewStretch)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->Repetitions(9);
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const auto at = std::size_t(p * double(values.size() - 1) + 0.5);
+    return values[std::min(at, values.size() - 1)];
+}
+
+void BM_PreviewJitter(benchmark::State &state)
+{
+    constexpr std::size_t kTicks = 200;
+    PreviewFiles files;
+    StampingHost host;
+    host.clock.start();
+    Forms forms(host);
+    for (auto _ : state) {
+        host.stamps.clear();
+        aniForm2 *preview = openPreview(forms, files.source());
+        if (preview == nullptr) {
+            state.SkipWithError("the preview did not open");
+            return;
+        }
+        const double cpuBefore = cpuSeconds();
+        QEventLoop loop;
+        host.loop = &loop;
+        host.enough = kTicks + 1;
+        // Should the preview stop by itself, the loop ends all the same.
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = cpuSeconds() - cpuBefore;
+        if (host.stamps.size() <= kTicks) {
+            state.SkipWithError("the preview stopped");
+            return;
+        }
+        std::vector<double> intervals;
+        std::vector<double> deviations;
+        for (std::size_t i = 1; i <= kTicks; ++i) {
+            const double ms = double(host.stamps[i] - host.stamps[i - 1]) / 1e6;
+            intervals.push_back(ms);
+            deviations.push_back(std::abs(ms - 70.0));
+        }
+        state.counters["interval_p50_ms"] = percentile(intervals, 0.5);
+        state.counters["interval_min_ms"] = *std::min_element(intervals.begin(), intervals.end());
+        state.counters["interval_max_ms"] = *std::max_element(intervals.begin(), intervals.end());
+        state.counters["jitter_p50_ms"] = percentile(deviations, 0.5);
+        state.counters["jitter_p99_ms"] = percentile(deviations, 0.99);
+        state.counters["jitter_max_ms"] = *std::max_element(deviations.begin(), deviations.end());
+        state.counters["cpu_per_tick_ms"] = cpu * 1000.0 / double(host.stamps.size() - 1);
+        preview->Image1_Click();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_PreviewJitter)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -12,11 +12,15 @@
 #include "app/forms.h"
 #include "app/info.h"
 #include "host/desktop_host.h"
+#include "image/aniform1.h"
+#include "image/aniform2.h"
 #include "logo/form1.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -81,6 +85,10 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("VANTREL_DRIVE_C", QFile::encodeName(drive.path()));
+    // The animation maker reads its settings: the user's are not shown.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(drive.filePath(QStringLiteral("config"))));
+    // And the preview's temporary file goes there too.
+    qputenv("TMPDIR", QFile::encodeName(drive.path()));
     QDir(drive.path()).mkpath(QStringLiteral("WINDOWS"));
     const QString logo = QDir(drive.path()).filePath(QStringLiteral("sky.bmp"));
     if (!makeLogo().save(logo, "BMP")) {
@@ -99,5 +107,23 @@ int main(int argc, char *argv[])
     form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
     ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
     ok = save(forms.show<vantrel::info>(), directory, QStringLiteral("info.png"), err) && ok;
+
+    auto &maker = forms.show<vantrel::AniForm1>();
+    maker.Targ->setText(QStringLiteral("C:\\sky.sys"));
+    ok = save(maker, directory, QStringLiteral("aniform1.png"), err) && ok;
+
+    // The preview seven steps into its 20-step cycle, stopped there so the
+    // picture is the same on every run.
+    maker.Command4->click();
+    if (auto *preview = forms.find<vantrel::aniForm2>()) {
+        preview->Timer1.reset();
+        for (int step = 0; step < 7; ++step)
+            preview->Rotate();
+        ok = save(*preview, directory, QStringLiteral("aniform2.png"), err) && ok;
+        preview->Image1_Click();
+    } else {
+        err << "vantrel-screenshots: the preview did not open" << Qt::endl;
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

@@ -56,8 +56,9 @@ public:
     QtTimer(int intervalMs, std::function<void()> onTick)
     {
         m_timer.setInterval(intervalMs);
-        // Qt's default coarse timers may fire up to 5% early, which would
-        // end the five seconds of the splash a quarter of a second short.
+        // A coarse timer may fire up to 5% early or late to save wake-ups;
+        // the windows count on their interval (the splash's 5000 ms, the
+        // preview's even 70 ms steps).
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, std::move(onTick));
         m_timer.start();
@@ -218,9 +219,15 @@ unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 
 QString SystemHost::createTempFile(const QString &prefix)
 {
+    const QString tempPath = QDir::tempPath();
+    // Qt answers a TMPDIR that does not exist with the empty text, which
+    // would put the file at the root of the file system.
+    if (tempPath.isEmpty() || !QFileInfo(tempPath).isDir())
+        throw HostError(QStringLiteral("there is no temporary directory (TMPDIR is %1)")
+                            .arg(qEnvironmentVariable("TMPDIR")));
     // Checked like any path: a TMPDIR that is not UTF-8 must not turn into
     // another directory.
-    const QString directory = m_drives.toNative(QDir::tempPath());
+    const QString directory = m_drives.toNative(tempPath);
     // Like the system's own temporary names: start somewhere unpredictable
     // and count up until a free name turns up.
     unsigned number = QRandomGenerator::global()->bounded(0x10000u);

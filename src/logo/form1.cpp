@@ -6,6 +6,7 @@
 #include "app/open_dlg.h"
 #include "app/plain_text.h"
 #include "art/program_icon.h"
+#include "image/aniform1.h"
 #include "logo/viewer.h"
 
 #include <QAction>
@@ -435,12 +436,12 @@ void Form1::about_Click()
 
 void Form1::vog_Click()
 {
-    // Shows the animation maker once it exists.
+    forms().show<AniForm1>();
 }
 
 void Form1::animake_Click()
 {
-    // Shows the animation maker once it exists.
+    forms().show<AniForm1>();
 }
 
 void Form1::Command6_Click()

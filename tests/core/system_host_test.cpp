@@ -735,6 +735,21 @@ TEST_F(TempDirectory, TempFilesNeverReuseAnExistingNameOrLink)
     EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
 }
 
+TEST_F(TempDirectory, NoTempFileWhenTheTemporaryDirectoryIsMissing)
+{
+    TestSystemHost host;
+    for (const QString &missing : {m_dir.path() + "/gone", m_dir.path() + "/file"}) {
+        SCOPED_TRACE(missing.toStdString());
+        QFile(m_dir.path() + "/file").open(QIODevice::WriteOnly);
+        qputenv("TMPDIR", missing.toUtf8());
+        EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
+    }
+    // Nothing was made anywhere else, the root included.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"file"});
+    EXPECT_TRUE(QDir("/").entryList({"Vog*.TMP"}, QDir::Files).isEmpty());
+}
+
 TEST(Settings, RoundTripStringsAsGivenInTheUsersIniFile)
 {
     QTemporaryDir config;

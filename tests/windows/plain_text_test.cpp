@@ -2,9 +2,12 @@
 // text, a path with markup in its name shows with its angle brackets, and
 // tool tips made for data show it literally.
 
+#include "app/form3.h"
 #include "app/forms.h"
+#include "app/info.h"
 #include "app/open_dlg.h"
 #include "app/plain_text.h"
+#include "image/aniform1.h"
 #include "logo/form1.h"
 #include "support/fake_host.h"
 
@@ -30,6 +33,9 @@ const std::map<QString, std::function<QWidget &(Forms &)>> &windows()
     static const std::map<QString, std::function<QWidget &(Forms &)>> all{
         {"Form1", [](Forms &forms) -> QWidget & { return forms.load<Form1>(); }},
         {"OpenDlg", [](Forms &forms) -> QWidget & { return forms.load<OpenDlg>(); }},
+        {"Form3", [](Forms &forms) -> QWidget & { return forms.load<Form3>(); }},
+        {"info", [](Forms &forms) -> QWidget & { return forms.load<info>(); }},
+        {"AniForm1", [](Forms &forms) -> QWidget & { return forms.load<AniForm1>(); }},
     };
     return all;
 }

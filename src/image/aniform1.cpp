@@ -1,0 +1,434 @@
+#include "image/aniform1.h"
+
+#include "app/classic_look.h"
+#include "app/window_placement.h"
+#include "image/aniform2.h"
+#include "image/animate.h"
+#include "image/logo_format.h"
+#include "image/number_text.h"
+#include "logo/form1.h"
+
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace vantrel {
+
+namespace {
+
+#include "image/aniform1_icon.xpm"
+
+// Twips, as the window was designed; 15 twips make one pixel.
+constexpr QSize kClientTwips{3600, 2850};
+constexpr TwipRect kSrc{120, 240, 2895, 375};
+constexpr TwipRect kCommand1{3120, 240, 375, 375};
+constexpr TwipRect kTarg{120, 960, 2895, 375};
+constexpr TwipRect kCommand2{3120, 960, 375, 375};
+constexpr TwipRect kSpin{1560, 1440, 1935, 255};
+constexpr TwipRect kStrt{960, 1440, 495, 285};
+constexpr TwipRect kCommand3{1200, 2400, 975, 375};
+constexpr TwipRect kCheck1{240, 1920, 3255, 375};
+constexpr TwipRect kLabel2{120, 1440, 735, 495};
+constexpr TwipRect kCommand4{120, 2400, 975, 375};
+constexpr TwipRect kLabel3{120, 0, 1215, 255};
+constexpr TwipRect kLabel4{120, 720, 1215, 375};
+constexpr TwipRect kClose{2400, 2400, 975, 375};
+
+// Twips the window stands above the screen's vertical centre.
+constexpr double kAboveCentreTwips = 30;
+
+const QString kApplication = QStringLiteral("Vog Computer Applications");
+const QString kSection = QStringLiteral("Animated Logo Utility");
+const QString kSourceKey = QStringLiteral("Source");
+const QString kTargetKey = QStringLiteral("Target");
+const QString kStartKey = QStringLiteral("Starting Entry");
+const QString kReverseKey = QStringLiteral("Reverse Palette");
+
+// What Src holds until a source is chosen; the pickers test for it.
+const QString kNoSource = QStringLiteral("Source File");
+
+// The "..." buttons' face; no System font exists here, so the bold sans
+// stands in for it.
+QFont systemFont()
+{
+    QFont font = sansSerifFont(9.75, true);
+    QStringList families = font.families();
+    families.prepend(QStringLiteral("System"));
+    font.setFamilies(families);
+    return font;
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const TwipRect &place)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place.pixels());
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
+                       const TwipRect &place)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(place.pixels());
+    // Paths of any length; the box scrolls.
+    box->setMaxLength(32767);
+    return box;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const TwipRect &place)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(place.pixels());
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A caption too long for its label wraps at word boundaries.
+    label->setWordWrap(true);
+    return label;
+}
+
+QIcon makerIcon()
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap(aniform1_icon_32));
+    icon.addPixmap(QPixmap(aniform1_icon_16));
+    return icon;
+}
+
+} // namespace
+
+AniForm1::AniForm1(const FormContext &context) : Form(context)
+{
+    setObjectName(QStringLiteral("AniForm1"));
+    setWindowTitle(QStringLiteral("Animated Logo Utility"));
+    // A fixed single border: a title bar with the window menu, the close
+    // box and a minimise box, and nothing to resize or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(makerIcon());
+    setFont(sansSerifFont(8.25, false));
+    setFixedSize(kClientTwips / kTwipsPerPixel);
+
+    createControls();
+    setFocusOrder();
+    connectHandlers();
+    setDefaultButton(Command3);
+}
+
+void AniForm1::createControls()
+{
+    Src = makeTextBox(this, "Src", kNoSource, kSrc);
+    Command1 = makeButton(this, "Command1", QStringLiteral("..."), kCommand1);
+    Command1->setFont(systemFont());
+    Targ = makeTextBox(this, "Targ", QStringLiteral("Target File"), kTarg);
+    Command2 = makeButton(this, "Command2", QStringLiteral("..."), kCommand2);
+    Command2->setFont(systemFont());
+
+    Spin = new QScrollBar(Qt::Horizontal, this);
+    Spin->setObjectName(QStringLiteral("Spin"));
+    Spin->setGeometry(kSpin.pixels());
+    Spin->setRange(kMinStartEntry, kMaxStartEntry);
+    Spin->setValue(kDefaultStartEntry);
+    Spin->setSingleStep(1);
+    Spin->setPageStep(1);
+    // Only a change of the value counts: a drag changes it on release.
+    Spin->setTracking(false);
+    Spin->setFocusPolicy(Qt::StrongFocus);
+
+    Strt = makeTextBox(this, "Strt", QString::number(kDefaultStartEntry), kStrt);
+
+    Command3 = makeButton(this, "Command3", QStringLiteral("Run"), kCommand3);
+
+    Check1 = new QCheckBox(QStringLiteral("Reverse Animated Pallette Entries"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setGeometry(kCheck1.pixels());
+
+    Label2 = makeLabel(this, "Label2", QStringLiteral("Starting Entry "), kLabel2);
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Command4 = makeButton(this, "Command4", QStringLiteral("Test"), kCommand4);
+    Label3 = makeLabel(this, "Label3", kNoSource, kLabel3);
+    Label4 = makeLabel(this, "Label4", QStringLiteral("Target File"), kLabel4);
+    Close = makeButton(this, "Close", QStringLiteral("Close"), kClose);
+}
+
+void AniForm1::setFocusOrder()
+{
+    QWidget *const order[] = {Src,  Command1, Targ,   Command2, Spin,
+                              Strt, Command3, Check1, Command4, Close};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    Src->setFocus();
+}
+
+void AniForm1::connectHandlers()
+{
+    connect(Spin, &QScrollBar::valueChanged, this, &AniForm1::Spin_Change);
+    Strt->installEventFilter(this);
+    connect(Command1, &QPushButton::clicked, this, &AniForm1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &AniForm1::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &AniForm1::Command4_Click);
+    connect(Command3, &QPushButton::clicked, this, &AniForm1::Command3_Click);
+    connect(Close, &QPushButton::clicked, this, &AniForm1::Close_Click);
+    // Greyed comes only from the settings: once the user changes the box
+    // it goes back to two states.
+    connect(Check1, &QCheckBox::stateChanged, this, [this](int state) {
+        if (state != Qt::PartiallyChecked)
+            Check1->setTristate(false);
+    });
+}
+
+bool AniForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Strt && event->type() == QEvent::FocusOut) {
+        // Only the focus moving to another control of this window counts;
+        // switching to another window or opening Strt's own menu does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Strt_LostFocus();
+    }
+    return Form::eventFilter(watched, event);
+}
+
+int AniForm1::check1Value() const
+{
+    switch (Check1->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    case Qt::Unchecked:
+        break;
+    }
+    return 0;
+}
+
+void AniForm1::setCheck1Value(int value)
+{
+    switch (value) {
+    case 0:
+        Check1->setCheckState(Qt::Unchecked);
+        break;
+    case 1:
+        Check1->setCheckState(Qt::Checked);
+        break;
+    case 2:
+        Check1->setTristate(true);
+        Check1->setCheckState(Qt::PartiallyChecked);
+        break;
+    default:
+        break;
+    }
+}
+
+void AniForm1::beep()
+{
+    try {
+        host().beep();
+    } catch (...) {
+        // The beep is the only signal there is; without it, silence.
+    }
+}
+
+QString AniForm1::setting(const QString &key, const QString &fallback)
+{
+    try {
+        return host().getSetting(kApplication, kSection, key, fallback);
+    } catch (const std::exception &) {
+        return fallback;
+    }
+}
+
+void AniForm1::Form_Load()
+{
+    try {
+        const QSize screen = host().screenSizeTwips();
+        m_placement = new OuterPlacement(*this, [screen](QSize outer) {
+            // The right edge on the screen's vertical centre line, and a
+            // little above the horizontal one.
+            return QPointF(screen.width() / 2.0 - outer.width(),
+                           (screen.height() - outer.height()) / 2.0 - kAboveCentreTwips);
+        });
+        m_placement->place();
+    } catch (const std::exception &) {
+        // No screen to measure: the window opens where the system puts it.
+    }
+
+    try {
+        Src->setText(forms().load<Form1>().Label1->text());
+    } catch (const std::exception &) {
+        // The main window could not be had; Src keeps its caption.
+    }
+    Targ->setText(setting(kTargetKey, Targ->text()));
+    if (const std::optional<int> start =
+            readStoredStartEntry(setting(kStartKey, QString::number(Spin->value()))))
+        Spin->setValue(*start);
+    if (const std::optional<int> reverse =
+            readStoredCheckValue(setting(kReverseKey, QString::number(check1Value()))))
+        setCheck1Value(*reverse);
+}
+
+void AniForm1::Spin_Change()
+{
+    showStartEntry();
+}
+
+void AniForm1::showStartEntry()
+{
+    Strt->setText(displayNumber(Spin->value()));
+}
+
+// Applies a starting entry typed into Strt: the number at the start of the
+// text, raised to 1 when negative and lowered to 256 when larger, shown in
+// the display format, then rounded into Spin. A value that rounds to 0 or
+// 256, or that cannot be read at all, is discarded and Strt shows Spin's
+// value again.
+void AniForm1::Strt_LostFocus()
+{
+    const std::optional<double> typed = readNumber(Strt->text());
+    if (!typed) {
+        showStartEntry();
+        return;
+    }
+    double x = *typed;
+    if (x < 0)
+        x = 1;
+    if (x > 256)
+        x = 256;
+    Strt->setText(displayNumber(x));
+    const double rounded = roundHalfToEven(x);
+    if (rounded < kMinStartEntry || rounded > kMaxStartEntry) {
+        showStartEntry();
+        return;
+    }
+    // Raises Spin_Change, which shows the whole number, only when the
+    // value changes.
+    Spin->setValue(int(rounded));
+}
+
+// Picks the source: only a file that passes the length test becomes Src.
+// A file of another length beeps; a name that cannot be measured (a
+// pattern, nothing chosen) changes nothing, silently.
+void AniForm1::Command1_Click()
+{
+    Dlg.DialogTitle = QStringLiteral("Select Source File");
+    if (Src->text() == kNoSource)
+        Dlg.FileName = QStringLiteral("*.BMP");
+    Dlg.Filter = QStringLiteral("Bitmap Files (*.BMP)|*.BMP|Logo Files (*.SYS)|*.SYS|All Files "
+                                "(*.*)|*.*");
+    try {
+        host().showFileDialog(Dlg, FileDialogKind::Open);
+    } catch (const std::exception &) {
+        beep();
+        return;
+    }
+    std::int64_t length = 0;
+    try {
+        length = host().fileLength(Dlg.FileName);
+    } catch (const std::exception &) {
+        return;
+    }
+    if (passesLengthTest(length))
+        Src->setText(Dlg.FileName);
+    else
+        beep();
+}
+
+// Picks the target, proposing the source's name with a "sys" ending. The
+// dialog's name, cancelled or not, becomes Targ unless it is the source
+// itself, which beeps.
+void AniForm1::Command2_Click()
+{
+    Dlg.DialogTitle = QStringLiteral("Select Target File");
+    Dlg.FileName = proposeTarget(Src->text());
+    Dlg.Filter = QStringLiteral("Logo Files (*.SYS)|*.SYS|Bitmap Files (*.BMP)|*.BMP|All Files "
+                                "(*.*)|*.*");
+    try {
+        host().showFileDialog(Dlg, FileDialogKind::Save);
+    } catch (const std::exception &) {
+        beep();
+        return;
+    }
+    if (Dlg.FileName == Src->text())
+        beep();
+    else
+        Targ->setText(Dlg.FileName);
+}
+
+bool AniForm1::sourcePassesLengthTest()
+{
+    try {
+        if (passesLengthTest(host().fileLength(Src->text())))
+            return true;
+    } catch (const std::exception &) {
+        // Missing or unmeasurable: the same beep as a wrong length.
+    }
+    beep();
+    return false;
+}
+
+void AniForm1::writeSettings()
+{
+    host().saveSetting(kApplication, kSection, kSourceKey, Src->text());
+    host().saveSetting(kApplication, kSection, kTargetKey, Targ->text());
+    host().saveSetting(kApplication, kSection, kStartKey, QString::number(Spin->value()));
+    host().saveSetting(kApplication, kSection, kReverseKey, QString::number(check1Value()));
+}
+
+// Test: the length test, then the settings, then the preview. An open
+// preview is only brought forward and keeps what it was opened with; one
+// that cannot open is not shown, and the beep says so.
+void AniForm1::Command4_Click()
+{
+    if (!sourcePassesLengthTest())
+        return;
+    try {
+        writeSettings();
+        forms().show<aniForm2>();
+    } catch (const std::exception &) {
+        beep();
+    }
+}
+
+// Run: the length test, then the transform with Run disabled, the
+// settings, and the target handed to the main window; then the window
+// closes, the main window comes forward and a beep says it is done. A
+// failure after the length test beeps once and leaves the window open
+// with Run disabled.
+void AniForm1::Command3_Click()
+{
+    if (!sourcePassesLengthTest())
+        return;
+    Command3->setEnabled(false);
+    try {
+        AnimateLogo(host(), Src->text(), Targ->text(), Spin->value(), check1Value() == 1);
+        writeSettings();
+        forms().load<Form1>().setLabel1Caption(Targ->text());
+    } catch (const std::exception &) {
+        beep();
+        return;
+    }
+    forms().unload(*this);
+    try {
+        forms().show<Form1>();
+    } catch (const std::exception &) {
+        // The main window is loaded already (it took the target).
+    }
+    beep();
+}
+
+void AniForm1::Close_Click()
+{
+    forms().unload(*this);
+}
+
+} // namespace vantrel

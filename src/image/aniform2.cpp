@@ -1,0 +1,246 @@
+#include "image/aniform2.h"
+
+#include "app/window_placement.h"
+#include "image/aniform1.h"
+#include "image/palette_rotation.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHideEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <vector>
+
+namespace vantrel {
+
+namespace {
+
+// Twips, as the window was designed; 15 twips make one pixel.
+constexpr QSize kClientTwips{8010, 6000};
+constexpr TwipRect kImage1{0, 0, 8010, 6000};
+
+constexpr int kTickMs = 70;
+
+const QString kCaptionTail = QStringLiteral("  -  Click Image to Close");
+
+// The source pixel each target pixel takes, sampled at the pixel centres.
+std::vector<int> nearestMap(int from, int to)
+{
+    std::vector<int> map(std::size_t(std::max(to, 0)));
+    for (int i = 0; i < to; ++i)
+        map[std::size_t(i)] = int((2 * std::int64_t(i) + 1) * from / (2 * std::int64_t(to)));
+    return map;
+}
+
+} // namespace
+
+QImage stretchNearest(const QImage &picture, QSize size)
+{
+    if (picture.isNull() || size.isEmpty())
+        return {};
+    if (picture.format() != QImage::Format_Indexed8) {
+        return picture.convertToFormat(QImage::Format_RGB32)
+            .scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    // Qt's own scaling of an indexed picture goes through its general
+    // transform and costs about as much as the rest of a tick together;
+    // stretching and looking up the colours in one pass is several times
+    // faster.
+    std::array<QRgb, 256> colours{};
+    const QList<QRgb> table = picture.colorTable();
+    for (qsizetype i = 0; i < std::min<qsizetype>(table.size(), 256); ++i)
+        colours[std::size_t(i)] = table[i] | 0xff000000u;
+    const std::vector<int> columns = nearestMap(picture.width(), size.width());
+    const std::vector<int> rows = nearestMap(picture.height(), size.height());
+    QImage shown(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *from = picture.constScanLine(rows[std::size_t(y)]);
+        auto *to = reinterpret_cast<QRgb *>(shown.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            to[x] = colours[from[columns[std::size_t(x)]]];
+    }
+    return shown;
+}
+
+StretchedPicture::StretchedPicture(QWidget *parent) : QWidget(parent)
+{
+    // Every pixel is painted, so nothing underneath needs drawing first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void StretchedPicture::setPicture(const QImage &picture)
+{
+    m_picture = picture;
+    // Nearest neighbour, as the classic picture control stretches, and
+    // converted once here rather than on every paint.
+    m_shown = stretchNearest(picture, size());
+    update();
+}
+
+void StretchedPicture::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (m_shown.isNull())
+        painter.fillRect(rect(), palette().window());
+    else
+        painter.drawImage(0, 0, m_shown);
+}
+
+aniForm2::aniForm2(const FormContext &context) : Form(context)
+{
+    setObjectName(QStringLiteral("aniForm2"));
+    setWindowTitle(QStringLiteral("Example"));
+    // A fixed tool window: the small title bar with its close box, nothing
+    // to resize.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientTwips / kTwipsPerPixel);
+
+    Image1 = new StretchedPicture(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(kImage1.pixels());
+    Image1->installEventFilter(this);
+}
+
+aniForm2::~aniForm2()
+{
+    Timer1.reset();
+    removeTempFile();
+}
+
+bool aniForm2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            Image1->rect().contains(mouse->position().toPoint())) {
+            Image1_Click();
+            return true;
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
+void aniForm2::Form_Load()
+{
+    try {
+        const QSize screen = host().screenSizeTwips();
+        auto *placement = new OuterPlacement(*this, [screen](QSize outer) {
+            return QPointF((screen.width() - outer.width()) / 2.0,
+                           (screen.height() - outer.height()) / 2.0);
+        });
+        placement->place();
+    } catch (const std::exception &) {
+        // No screen to measure: the window opens where the system puts it.
+    }
+
+    try {
+        const AniForm1 *maker = forms().find<AniForm1>();
+        if (maker == nullptr)
+            throw HostError(QStringLiteral("the animation maker is not open"));
+
+        TempName = host().createTempFile(QStringLiteral("Vog"));
+        m_haveTempFile = true;
+        const QString source = maker->Src->text();
+        setWindowTitle(source + kCaptionTail);
+        EntryPos = static_cast<std::int16_t>(maker->Spin->value() * 4 + int(kPaletteOffset));
+        TailLen = static_cast<std::int16_t>(int(kHeaderBlockLength) - EntryPos - 4);
+        RevFlag = maker->check1Value() == 1;
+
+        // The pixel area is held only while it is copied.
+        std::vector<std::uint8_t> pixels(kPixelAreaLength);
+        const std::unique_ptr<BinaryFile> in = host().openBinary(source, FileAccess::Read);
+        in->readAt(0, Header);
+        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
+            in->read(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
+        in->close();
+
+        const std::unique_ptr<BinaryFile> out = host().openBinary(TempName, FileAccess::ReadWrite);
+        out->writeAt(0, Header);
+        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
+            out->write(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
+        out->close();
+
+        Image1->setPicture(host().loadPicture(TempName));
+    } catch (...) {
+        removeTempFile();
+        throw;
+    }
+    Timer1 = host().startTimer(kTickMs, [this] { Timer1_Timer(); });
+}
+
+void aniForm2::Rotate()
+{
+    ::vantrel::Rotate(Header, (EntryPos - int(kPaletteOffset)) / 4, RevFlag);
+    const std::unique_ptr<BinaryFile> file = host().openBinary(TempName, FileAccess::ReadWrite);
+    file->writeAt(0, Header);
+    file->close();
+    Image1->setPicture(host().loadPicture(TempName));
+}
+
+void aniForm2::Timer1_Timer()
+{
+    // A tick that reaches a window already unloaded does nothing more.
+    if (forms().find<aniForm2>() != this) {
+        Timer1.reset();
+        return;
+    }
+    try {
+        Rotate();
+        ++m_ticks;
+    } catch (const std::exception &) {
+        // Failing again every 70 ms would help nobody: the preview ends.
+        stopAndClose();
+        try {
+            host().beep();
+        } catch (...) {
+            // The beep is the only signal there is.
+        }
+    }
+}
+
+void aniForm2::Image1_Click()
+{
+    stopAndClose();
+}
+
+void aniForm2::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    stopAndClose();
+}
+
+void aniForm2::hideEvent(QHideEvent *event)
+{
+    Form::hideEvent(event);
+    if (forms().find<aniForm2>() != this) {
+        Timer1.reset();
+        removeTempFile();
+    }
+}
+
+void aniForm2::stopAndClose()
+{
+    Timer1.reset();
+    removeTempFile();
+    forms().unload(*this);
+}
+
+bool aniForm2::removeTempFile()
+{
+    if (!m_haveTempFile)
+        return true;
+    try {
+        host().deleteFile(TempName);
+        m_haveTempFile = false;
+    } catch (const std::exception &) {
+        // Left behind; the window goes anyway.
+    }
+    return !m_haveTempFile;
+}
+
+} // namespace vantrel
