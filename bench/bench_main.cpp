@@ -30,7 +30,7 @@
 // The window benchmarks use Qt's offscreen platform unless DISPLAY or
 // QT_QPA_PLATFORM says otherwise.
 
-#include "app/console_host.h"
+#include "cli/console_host.h"
 #include "app/forms.h"
 #include "app/stock_art.h"
 #include "host/desktop_host.h"

@@ -15,7 +15,7 @@
 //    that it keeps frame 1's colour.
 //
 // Everything here works on a logo's bytes in memory and returns bytes or
-// images; the command (app/cli_export.cpp) reads and writes the files
+// images; the command (cli/cli_export.cpp) reads and writes the files
 // through the host.
 
 #include <QImage>

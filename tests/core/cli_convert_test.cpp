@@ -1,6 +1,6 @@
-#include "app/cli.h"
+#include "cli/cli.h"
 
-#include "app/console_host.h"
+#include "cli/console_host.h"
 #include "host/picture.h"
 #include "image/logo_format.h"
 #include "support/cli_run.h"

@@ -1,4 +1,4 @@
-#include "app/cli.h"
+#include "cli/cli.h"
 
 #include "image/gif_export.h"
 #include "image/logo_format.h"

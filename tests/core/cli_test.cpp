@@ -1,5 +1,5 @@
-#include "app/cli.h"
-#include "app/console_host.h"
+#include "cli/cli.h"
+#include "cli/console_host.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"

@@ -2,8 +2,8 @@
 
 // Runs vantrel-cli commands in-process, capturing what they print.
 
-#include "app/cli.h"
-#include "app/console_host.h"
+#include "cli/cli.h"
+#include "cli/console_host.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "app/cli.h"
+#include "cli/cli.h"
 
-#include "app/console_host.h"
+#include "cli/console_host.h"
 #include "app/default_drive.h"
 #include "host/drive_map.h"
 #include "host/file_replacement.h"

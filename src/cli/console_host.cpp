@@ -1,4 +1,4 @@
-#include "app/console_host.h"
+#include "cli/console_host.h"
 
 #include "host/picture.h"
 

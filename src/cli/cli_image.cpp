@@ -1,6 +1,6 @@
-#include "app/cli.h"
+#include "cli/cli.h"
 
-#include "app/console_host.h"
+#include "cli/console_host.h"
 #include "image/animate.h"
 #include "image/logo_format.h"
 
