@@ -137,7 +137,11 @@ QString DriveMap::toNative(const QString &path) const
 
 std::optional<QString> strictUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // Qt's decoder drops a leading byte order mark unless told not to; in a
+    // name it is a character like any other, and dropping it names another
+    // file.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder(bytes);
     if (decoder.hasError())
         return std::nullopt;

@@ -55,7 +55,9 @@ public:
     static bool isDosPath(const QString &path);
 };
 
-// The text of `bytes` when they are valid UTF-8, otherwise nothing.
+// The text of `bytes` when they are valid UTF-8, otherwise nothing. Every
+// byte counts, a leading byte order mark too (as U+FEFF), so the text
+// encodes back to exactly `bytes`.
 std::optional<QString> strictUtf8(QByteArrayView bytes);
 
 // `bytes` written as the shell's $'...' quoting would, so that a name that

@@ -295,6 +295,10 @@ TEST(Cli, DecodesArgumentsAsUtf8AndNamesTheBytesOfOneThatIsNot)
         {{"vantrel-cli", "\xed\xa0\x80"},
          {},
          "argument 1 is not valid UTF-8: $'\\xed\\xa0\\x80'; nothing was done"},
+        // A byte order mark is part of the name, not a mark to drop.
+        {{"vantrel-cli", "check", "\xef\xbb\xbflogo.bmp"},
+         {"check", QString(QChar(0xfeff)) + "logo.bmp"},
+         ""},
     };
     for (const Case &c : cases) {
         const DecodedArguments decoded = decodeArguments(int(c.argv.size()), c.argv.data());
@@ -409,6 +413,25 @@ TEST(CliProgram, RefusesANameThatIsNotUtf8AndTouchesNothing)
                   (QStringList{"logo.bmp", QString::fromUtf8("\xef\xbf\xbd.bmp")}));
         EXPECT_EQ(everythingBelow(data.path()), QStringList{});
     }
+}
+
+// A name that begins with a byte order mark names that file, not the one
+// without the mark.
+TEST(CliProgram, KeepsAByteOrderMarkAtTheStartOfAName)
+{
+    QTemporaryDir here;
+    QTemporaryDir data;
+    QFile logo(here.path() + "/logo.bmp");
+    ASSERT_TRUE(logo.open(QIODevice::WriteOnly));
+    logo.write(QByteArray(129078, 'x'));
+    logo.close();
+
+    const ProgramRun run =
+        runProgram({"check", "\xef\xbb\xbflogo.bmp"}, here.path(), std::nullopt, data.path());
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "vantrel-cli: cannot find \xef\xbb\xbflogo.bmp: No such file or directory\n");
 }
 
 // Commands that only ask never make the default drive; `where` says that

@@ -202,6 +202,8 @@ TEST(QuotedBytes, ShowsEveryByteThatIsNotPlainText)
     for (const auto &[bytes, quoted] : cases)
         EXPECT_EQ(quotedBytes(bytes), QString::fromUtf8(quoted));
     EXPECT_EQ(strictUtf8("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+    // A leading byte order mark is a character of the name like any other.
+    EXPECT_EQ(strictUtf8("\xef\xbb\xbf.bmp"), QString(QChar(0xfeff)) + ".bmp");
     for (const char *bad : {"\xff", "\xc0\x80", "\xed\xa0\x80", "\xe2\x82", "\xf4\x90\x80\x80"})
         EXPECT_EQ(strictUtf8(bad), std::nullopt) << bad;
 }
