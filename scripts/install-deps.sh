@@ -9,13 +9,13 @@ packages=(
   libgif-dev
   libimagequant-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
-  fonts-dejavu-core fonts-liberation2 fonts-urw-base35
-  desktop-file-utils appstream help2man groff-base man-db dpkg-dev libx11-dev
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes
   # (-fsanitize=fuzzer links libFuzzer from libclang-rt-14-dev), the OpenMP
   # header clang reads, and llvm-symbolizer for readable reports.
   clang libclang-rt-14-dev libomp-14-dev llvm-14
+  xvfb xauth
+  fonts-dejavu-core fonts-liberation2 fonts-urw-base35
+  desktop-file-utils appstream help2man groff-base man-db dpkg-dev libx11-dev
 )
 
 missing=()

@@ -82,8 +82,8 @@ void SplashEndToEndTest::theSplashComesAloneAndTheMainWindowAtFiveSeconds()
 
     QElapsedTimer clock;
     clock.start();
-    // Unloading deletes the splash (later, from the event loop), so it is
-    // watched through a pointer that clears itself rather than a reference.
+    // Unloading destroys the splash once control is back in the event
+    // loop, which the waits below give it.
     const QPointer<Form3> splash = &forms.show<Form3>();
     QVERIFY(QTest::qWaitForWindowExposed(splash));
     qint64 mainWindowAt = -1;
