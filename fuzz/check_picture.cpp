@@ -97,8 +97,8 @@ Outcome checkPicture(std::span<const std::uint8_t> input)
     const bool bitmap = input.size() >= 2 && input[0] == 'B' && input[1] == 'M';
     // A run-length picture is made whole, all of index 0, before its
     // stream is read, so a few bytes can ask for 256 MiB to be filled.
-    // Such pictures are passed over above a million pixels: they take
-    // the same paths as smaller ones, a thousand times slower.
+    // Such pictures are passed over above a million pixels: they take the
+    // paths smaller ones take, at many times the cost.
     if (bitmap) {
         const BitmapHeader h = bitmapHeader(input);
         if (h.compressed && h.width > 0 && h.width * h.height > kMaxRunLengthPixels)
@@ -118,11 +118,11 @@ Outcome checkPicture(std::span<const std::uint8_t> input)
 
     if (bitmap) {
         const BitmapHeader h = bitmapHeader(input);
-        const std::string size = std::to_string(image.width()) + " x " +
-                                 std::to_string(image.height()) + " picture from a " +
-                                 std::to_string(h.width) + " x " + std::to_string(h.height);
-        require(image.width() == h.width && image.height() == h.height,
-                [&] { return "a " + size + " bitmap"; });
+        require(image.width() == h.width && image.height() == h.height, [&] {
+            return "a " + std::to_string(image.width()) + " x " + std::to_string(image.height()) +
+                   " picture from a " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                   " bitmap";
+        });
         require(h.compressed || std::uint64_t(input.size()) >= h.needed, [&] {
             return "a bitmap of " + std::to_string(input.size()) +
                    " bytes is shown, but its pixels need " + std::to_string(h.needed);

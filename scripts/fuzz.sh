@@ -41,12 +41,14 @@ run_target() {
   local dict
   dict=$(dictionary "$target")
   local status=0
+  local start=$SECONDS
   # TMPDIR: what a crashed run leaves stays in its own folder.
   TMPDIR="$PWD/$dir/tmp" "build-fuzz/fuzz/fuzz_$target" \
     -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$dir/artifacts/" ${dict:+-dict="$dict"} \
     "$dir/corpus" "fuzz/corpus/$target" >"$dir/log" 2>&1 || status=$?
   echo "$status" >"$dir/status"
+  echo "$((SECONDS - start))" >"$dir/seconds"
 }
 
 running=0
@@ -70,12 +72,12 @@ for target in "${targets[@]}"; do
   dir=build-fuzz/runs/$target
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$dir/log" | tail -1 || true)
   if [ "$(cat "$dir/status")" = 0 ]; then
-    echo "fuzz_$target: ok  ${done_line#*DONE   }"
+    echo "fuzz_$target: ok after $(cat "$dir/seconds") s: ${done_line#*DONE   }"
     continue
   fi
   failed=1
   reproducer=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$dir/log" | tail -1)
-  echo "fuzz_$target: FAILED (exit $(cat "$dir/status")); the end of $dir/log:" >&2
+  echo "fuzz_$target: FAILED after $(cat "$dir/seconds") s (exit $(cat "$dir/status")); from $dir/log:" >&2
   grep -E 'invariant broken|ERROR|SUMMARY|runtime error|deadly signal|timeout|out-of-memory|leak' \
     "$dir/log" | head -20 >&2 || true
   if [ -n "$reproducer" ]; then
