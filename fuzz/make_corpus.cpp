@@ -116,6 +116,19 @@ void pictures()
         const test::BmpVariant &variant = *cuts[cuts.size() * 3 / 5];
         write("picture", fileName(variant.name) + ".bmp", variant.bytes);
     }
+    // What once overflowed the loader's length check: a bitmap whose width
+    // and height are both 2^31 - 1, with whole headers and nothing else.
+    QByteArray huge(54, '\0');
+    huge[0] = 'B';
+    huge[1] = 'M';
+    test::putLe32(huge, 2, 54);
+    test::putLe32(huge, 10, 54);
+    test::putLe32(huge, 14, 40);
+    test::putLe32(huge, 18, 0x7fffffff);
+    test::putLe32(huge, 22, 0x7fffffff);
+    test::putLe16(huge, 26, 1);
+    test::putLe16(huge, 28, 24);
+    write("picture", "largest-width-and-height.bmp", huge);
     write("picture", "small.png", pictureFile("png"));
     write("picture", "small-indexed.png", pictureFile("png", QImage::Format_Indexed8));
     write("picture", "small.jpg", pictureFile("jpeg", QImage::Format_RGB32));
