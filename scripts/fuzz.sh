@@ -18,6 +18,13 @@ parallel="${VANTREL_FUZZ_JOBS:-2}"
 all_targets=(logo_check picture drive_map convert gif_export)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
+for target in "${targets[@]}"; do
+  if [ ! -d "fuzz/corpus/$target" ]; then
+    echo "fuzz.sh: no target $target (there are: ${all_targets[*]})" >&2
+    exit 2
+  fi
+done
+
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
@@ -53,10 +60,6 @@ run_target() {
 
 running=0
 for target in "${targets[@]}"; do
-  if [ ! -d "fuzz/corpus/$target" ]; then
-    echo "fuzz.sh: no target $target (there are: ${all_targets[*]})" >&2
-    exit 2
-  fi
   if [ "$running" -ge "$parallel" ]; then
     wait -n
     running=$((running - 1))
