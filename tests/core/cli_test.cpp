@@ -130,13 +130,18 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
             drive.write("WINDOWS/logos.sys", "custom");
             QFile::setPermissions(drive.path("WINDOWS/logos.sys"), QFile::ReadOwner);
         }
+        // The unprivileged user keeps its copies in a data directory of its own.
+        QTemporaryDir dataHome;
         if (c.privileges == ChildPrivileges::Drop) {
             drive.write("logo.sys", "custom");
             handOver(drive.root());
+            handOver(dataHome.path());
             QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::ExeOwner);
         }
         runInChild(
             [&] {
+                if (c.privileges == ChildPrivileges::Drop)
+                    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
                 const CliRun run = runCommand({"restore", c.slot});
                 EXPECT_EQ(run.code, kExitFailed);
                 EXPECT_EQ(run.err, c.err);
