@@ -214,19 +214,25 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
 
     const auto known = std::find_if(records.begin(), records.end(),
                                     [&](const Record &record) { return record.sha256 == sha256; });
+    Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
+                  operationName(operation), records.empty()};
     if (known != records.end()) {
-        // Kept already; only a copy someone removed is written again.
+        // Kept already: only a copy someone removed is written again. The
+        // record moves to the end with this replacement's time, so that
+        // the newest record is always what the slot held last, which is
+        // what an undo of this operation puts back.
         if (!copyInPlace(host, path, *known)) {
             host.makeDirectories(slotDirectory);
             writeWhole(host, path, content);
         }
-        return;
+        if (known == records.end() - 1)
+            return;
+        record.original = known->original;
+        records.erase(known);
+    } else {
+        host.makeDirectories(slotDirectory);
+        writeWhole(host, path, content);
     }
-
-    host.makeDirectories(slotDirectory);
-    writeWhole(host, path, content);
-    Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
-                  operationName(operation), records.empty()};
     records.push_back(record);
     const std::vector<Record> dropped = prune(records);
     index.slots.insert(slotName(slot), toJson(records));

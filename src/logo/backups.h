@@ -13,9 +13,11 @@
 // The drive key is the start of the SHA-256 of the drive's name
 // (backupDriveName), so that two drives never mix their copies; the
 // index names the drive in full and lists, per slot, each copy's SHA-256,
-// size, the time it was kept and the operation that was about to replace
-// it. The first content ever kept for a slot is the drive's original and
-// is never pruned; of the others the newest kKeptPerSlot stay.
+// size, and the time and operation of the last replacement of that
+// content, oldest first. So the newest record is always what the slot
+// held before the last operation, the one an undo puts back. The first
+// content ever kept for a slot is the drive's original and is never
+// pruned; of the others the newest kKeptPerSlot stay.
 //
 // Every file is reached through Host: the slot is read out of the drive
 // with openBinary, and the copies and the index are written with
@@ -52,7 +54,7 @@ QString operationName(SlotOperation operation);
 struct KeptCopy {
     QString sha256;        // 64 lower-case hex digits
     std::int64_t size = 0; // in bytes
-    QDateTime keptAt;      // UTC
+    QDateTime keptAt;      // UTC, of the last time this content was replaced
     QString operation;     // as operationName writes it
     bool original = false; // the first content kept for the slot
     QString path;          // the copy's native path
@@ -78,10 +80,11 @@ QString backupDriveName(Host &host, const QString &slotPath);
 QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath);
 
 // Keeps the content of the slot file at `slotPath` before `operation`
-// replaces or deletes it. Does nothing when no regular file is there, or
-// when its exact content is kept already; otherwise the copy and then the
+// replaces or deletes it. Does nothing when no regular file is there.
+// Otherwise the copy (unless that content is kept already) and then the
 // index are written and committed before this returns, and copies beyond
-// the newest kKeptPerSlot (the original aside) are removed. Throws
+// the newest kKeptPerSlot (the original aside) are removed. When the
+// content is the newest kept already, nothing is written at all. Throws
 // HostError with the reason ("cannot keep a copy of C:\logo.sys: ...")
 // when the slot cannot be read or the copy cannot be written; the slot
 // file is never touched.

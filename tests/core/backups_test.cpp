@@ -282,7 +282,7 @@ TEST(Undo, AfterUndoTakesTheFirstOneBack)
         EXPECT_EQ(scene.drive.read("LOGO.SYS"), QByteArray(bytes));
     }
     EXPECT_EQ(scene.kept(LogoSlot::Startup),
-              (QStringList{"B undo", "A change", "O change original"}));
+              (QStringList{"A undo", "B undo", "O change original"}));
     EXPECT_TRUE(scene.host.messages.isEmpty());
 }
 
