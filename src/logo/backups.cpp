@@ -14,6 +14,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 
@@ -57,9 +58,17 @@ std::span<const std::uint8_t> readable(QByteArrayView bytes)
 QByteArray readWhole(Host &host, const QString &path)
 {
     const std::int64_t length = host.fileLength(path);
-    if (length > std::numeric_limits<qsizetype>::max() / 2)
-        throw HostError(QStringLiteral("%1 is too large to keep (%2 bytes)").arg(path).arg(length));
-    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    // A slot takes any file; one too large for memory is refused with a
+    // reason like any other failure, not thrown past the window.
+    QByteArray bytes;
+    try {
+        if (length > std::numeric_limits<qsizetype>::max())
+            throw std::bad_alloc();
+        bytes.resize(qsizetype(length));
+    } catch (const std::bad_alloc &) {
+        throw HostError(
+            QStringLiteral("%1 is too large to read into memory (%2 bytes)").arg(path).arg(length));
+    }
     const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
     file->readAt(0, writable(bytes));
     file->close();
