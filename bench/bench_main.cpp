@@ -8,6 +8,16 @@
 // the same BinaryFile calls with the same block sizes and nothing else, so it is the floor the
 // transform can be held against.
 //
+// BM_ChangeSlotWithBackup installs a logo bitmap into the start-up slot of a temporary drive with
+// ChangeSlot, which first keeps what the slot held; the goal is at most twice BM_CopyLogo. It
+// alternates two pictures, so after the first two changes both are kept and a backup costs a read
+// and a hash of the slot and the rewrite of the small index that makes the replaced one the
+// newest. BM_ChangeSlotWithNewContent installs a new picture each time, so that each backup also
+// writes a 129078-byte copy and, past the 21st, removes the oldest. BM_CopySlotFile is the change
+// as it was before it kept anything, the host's copy alone: like every write of the program it is
+// flushed to disk before it is renamed into place, which BM_CopyLogo's in-place writes are not, so
+// on a disk (not tmpfs) the flushes, not the bytes, set all three figures.
+//
 // BM_ExportGif makes the GIF of an animated logo at 640 x 480 in memory. The goal, for S = 236,
 // is the stock shutdown picture with a band of the 20 animated entries across its foot, as a
 // start-up logo usually moves; beside it a picture whose every pixel cycles, the most a logo can
@@ -39,6 +49,7 @@
 #include "image/animate.h"
 #include "image/gif_export.h"
 #include "image/logo_format.h"
+#include "logo/slots.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,6 +69,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -184,6 +196,103 @@ void BM_CopyLogo(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * kLogoLength);
 }
 BENCHMARK(BM_CopyLogo);
+
+// A temporary drive C and data directory for the slot benchmarks, with the environment put
+// back afterwards.
+class SlotDrive {
+public:
+    SlotDrive()
+    {
+        if (!m_drive.isValid() || !m_data.isValid())
+            throw std::runtime_error("cannot create a temporary directory");
+        for (const char *name : {"VANTREL_DRIVE_C", "XDG_DATA_HOME"})
+            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+        qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_drive.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
+        QByteArray logo(qsizetype(kLogoLength), '\0');
+        const std::vector<std::uint8_t> block = pixelBlock();
+        for (qsizetype i = 0; i < logo.size(); ++i)
+            logo[i] = char(block[std::size_t(i) % block.size()]);
+        write("logo.sys", logo);
+        logo[kHeaderBlockLength] = char(~logo[kHeaderBlockLength]);
+        write("a.bmp", logo);
+        logo[kHeaderBlockLength + 1] = char(~logo[kHeaderBlockLength + 1]);
+        write("b.bmp", logo);
+    }
+    ~SlotDrive()
+    {
+        for (const Saved &saved : m_saved) {
+            if (saved.wasSet)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(m_drive.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            throw std::runtime_error("cannot write " + name.toStdString());
+    }
+
+private:
+    struct Saved {
+        const char *name;
+        bool wasSet;
+        QByteArray value;
+    };
+    QTemporaryDir m_drive;
+    QTemporaryDir m_data;
+    std::vector<Saved> m_saved;
+};
+
+void BM_ChangeSlotWithBackup(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString windows = QueryWindowsDirectory(host);
+    const QString sources[] = {QStringLiteral("C:\\a.bmp"), QStringLiteral("C:\\b.bmp")};
+    std::size_t next = 0;
+    for (auto _ : state)
+        ChangeSlot(host, LogoSlot::Startup, sources[next++ % 2], windows);
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_ChangeSlotWithBackup);
+
+void BM_ChangeSlotWithNewContent(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString windows = QueryWindowsDirectory(host);
+    QByteArray logo(qsizetype(kLogoLength), '\x55');
+    std::uint32_t count = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ++count;
+        std::memcpy(logo.data() + kHeaderBlockLength, &count, sizeof count);
+        drive.write("new.bmp", logo);
+        state.ResumeTiming();
+        ChangeSlot(host, LogoSlot::Startup, QStringLiteral("C:\\new.bmp"), windows);
+    }
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_ChangeSlotWithNewContent);
+
+void BM_CopySlotFile(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString sources[] = {QStringLiteral("C:\\a.bmp"), QStringLiteral("C:\\b.bmp")};
+    std::size_t next = 0;
+    for (auto _ : state)
+        host.copyFile(sources[next++ % 2], QStringLiteral("c:\\logo.sys"));
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_CopySlotFile);
 
 // A stock picture with `start` in byte 50 and, when `band` is set, a band across picture rows
 // 380..391 whose colours (entries start..255, blue to white) run from left to right, as

@@ -31,6 +31,11 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
                       "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
                       "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
                       "                                      write a logo's animation as a GIF\n"
+                      "  backups [startup|shutdown|switchoff]\n"
+                      "                                      list the copies kept of replaced slot files\n"
+                      "  undo startup|shutdown|switchoff [--to ID|original]\n"
+                      "                                      put a kept copy back into a slot\n"
+                      "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
                       "\n"
                       "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
                       "Run 'vantrel-cli <command> --help' for more.\n";
@@ -46,19 +51,8 @@ const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switch
 
 const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
                              "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
-                             "from C:\\vantrel\\ back; all does the three and reports nothing.\n";
-
-std::optional<LogoSlot> parseSlot(const QString &word)
-{
-    const QString w = word.toLower();
-    if (w == "startup")
-        return LogoSlot::Startup;
-    if (w == "shutdown")
-        return LogoSlot::Shutdown;
-    if (w == "switchoff" || w == "switch-off")
-        return LogoSlot::SwitchOff;
-    return std::nullopt;
-}
+                             "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
+                             "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
 
 bool wantsHelp(const QStringList &arguments)
 {
@@ -165,6 +159,20 @@ int install(const QStringList &arguments, CliContext &context)
     return kExitOk;
 }
 
+// A drive the user named often has no C:\vantrel\, and then there is
+// no stock picture to restore: say so, and what makes one.
+void explainMissingProgramDirectory(CliContext &context)
+{
+    try {
+        if (context.host.pathKind(QStringLiteral("C:\\vantrel\\")) != PathKind::Missing)
+            return;
+    } catch (const HostError &) {
+        return;
+    }
+    context.err << "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, "
+                   "with the drive's own pictures as the ones to restore\n";
+}
+
 int restore(const QStringList &arguments, CliContext &context)
 {
     if (wantsHelp(arguments)) {
@@ -188,12 +196,26 @@ int restore(const QStringList &arguments, CliContext &context)
     const std::optional<QString> reason = RestoreSlot(context.host, *slot, windows);
     if (reason) {
         context.err << "vantrel-cli: " << *reason << "\n";
+        if (*slot != LogoSlot::Startup)
+            explainMissingProgramDirectory(context);
         return kExitFailed;
     }
     return kExitOk;
 }
 
 } // namespace
+
+std::optional<LogoSlot> parseSlot(const QString &word)
+{
+    const QString w = word.toLower();
+    if (w == "startup")
+        return LogoSlot::Startup;
+    if (w == "shutdown")
+        return LogoSlot::Shutdown;
+    if (w == "switchoff" || w == "switch-off")
+        return LogoSlot::SwitchOff;
+    return std::nullopt;
+}
 
 int usageError(CliContext &context, const QString &problem, const char *usage)
 {
@@ -273,6 +295,12 @@ int runCli(const QStringList &arguments, CliContext &context)
         return finish(convertCommand(rest, context));
     if (command == "export")
         return finish(exportCommand(rest, context));
+    if (command == "backups")
+        return finish(backupsCommand(rest, context));
+    if (command == "undo")
+        return finish(undoCommand(rest, context));
+    if (command == "setup")
+        return finish(setupCommand(rest, context));
     return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
 }
 

@@ -80,6 +80,15 @@ enum class ReplaceFrom {
     OldContent,
 };
 
+// What a path names, as pathKind reports it.
+enum class PathKind {
+    Missing,
+    File,
+    Directory,
+    // Anything else: a device, a FIFO, a socket, a dangling symbolic link.
+    Other,
+};
+
 enum class FileAccess {
     // Reading only; a missing file is an error.
     Read,
@@ -130,6 +139,14 @@ public:
     virtual void deleteFile(const QString &path) = 0;
     // Length in bytes; a missing file is an error.
     virtual std::int64_t fileLength(const QString &path) = 0;
+    // What is at `path`, a symbolic link followed. Throws HostError only
+    // when that cannot be told (a directory on the way that may not be
+    // searched, an unmapped drive, a damaged name).
+    virtual PathKind pathKind(const QString &path) = 0;
+    // Makes the directory `path` and the missing ones above it; one that is
+    // there already is fine. Throws HostError when something else is in the
+    // way or a directory cannot be made.
+    virtual void makeDirectories(const QString &path) = 0;
     virtual std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) = 0;
     // Starts replacing the file at `path` (see Replacement), with the current
     // position at byte 0. Throws HostError

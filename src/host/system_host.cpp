@@ -128,6 +128,44 @@ std::int64_t SystemHost::fileLength(const QString &path)
     return info.st_size;
 }
 
+PathKind SystemHost::pathKind(const QString &path)
+{
+    const QByteArray native = encoded(nativePath(path));
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0) {
+        if (S_ISREG(info.st_mode))
+            return PathKind::File;
+        return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+    }
+    if (errno != ENOENT && errno != ENOTDIR)
+        fail(QStringLiteral("cannot look at"), path);
+    // A link that leads nowhere is still something in the way.
+    return ::lstat(native.constData(), &info) == 0 ? PathKind::Other : PathKind::Missing;
+}
+
+void SystemHost::makeDirectories(const QString &path)
+{
+    const QString native = QDir::cleanPath(nativePath(path));
+    QString made = native.startsWith('/') ? QString() : QStringLiteral(".");
+    for (const QString &part : native.split('/', Qt::SkipEmptyParts)) {
+        made += '/' + part;
+        const QByteArray name = encoded(made);
+        if (::mkdir(name.constData(), 0777) == 0)
+            continue;
+        const int error = errno;
+        struct stat info {};
+        // There already; a directory above one the user may write is often
+        // not the user's to change, and need not be.
+        if (::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            continue;
+        if (error == EEXIST)
+            throw HostError(
+                QStringLiteral("cannot create the directory %1: a file is in the way").arg(made));
+        errno = error;
+        fail(QStringLiteral("cannot create the directory"), made);
+    }
+}
+
 std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAccess access)
 {
     const int flags = access == FileAccess::Read ? O_RDONLY : O_RDWR | O_CREAT;

@@ -19,6 +19,8 @@ public:
     void copyFile(const QString &source, const QString &destination) override;
     void deleteFile(const QString &path) override;
     std::int64_t fileLength(const QString &path) override;
+    PathKind pathKind(const QString &path) override;
+    void makeDirectories(const QString &path) override;
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override;
     std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override;
     QString nativePath(const QString &path) override;

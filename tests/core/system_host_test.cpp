@@ -620,6 +620,77 @@ TEST(FileLength, MeasuresFilesAndFailsForMissingOnes)
     EXPECT_FALSE(hostError([&] { host.fileLength("C:\\"); }).isEmpty());
 }
 
+TEST(PathKind, TellsFilesDirectoriesOthersAndNothingApart)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("WINDOWS/LOGOW.SYS", "w");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(drive.path("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(drive.path("nowhere"), drive.path("dangling")));
+    ASSERT_TRUE(QFile::link(drive.path("WINDOWS/LOGOW.SYS"), drive.path("linked.sys")));
+    const std::pair<const char *, PathKind> cases[] = {
+        {"c:\\windows\\logow.sys", PathKind::File},
+        {"C:\\linked.sys", PathKind::File},
+        {"C:\\Windows\\", PathKind::Directory},
+        {"C:\\", PathKind::Directory},
+        {"C:\\pipe", PathKind::Other},
+        {"C:\\dangling", PathKind::Other},
+        {"C:\\logo.sys", PathKind::Missing},
+        {"C:\\WINDOWS\\LOGOW.SYS\\below", PathKind::Missing},
+    };
+    for (const auto &[path, kind] : cases)
+        EXPECT_EQ(host.pathKind(path), kind) << path;
+}
+
+TEST(PathKind, FailsWhenADirectoryOnTheWayMayNotBeSearched)
+{
+    TempDrive drive;
+    drive.write("locked/logo.sys", "x");
+    handOver(drive.root());
+    QFile::setPermissions(drive.path("locked"), QFile::ReadOwner);
+    runUnprivileged([&] {
+        TestSystemHost host;
+        EXPECT_EQ(hostError([&] { host.pathKind("C:\\locked\\logo.sys"); }),
+                  "cannot look at C:\\locked\\logo.sys: Permission denied");
+    });
+    QFile::setPermissions(drive.path("locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(MakeDirectories, MakesEveryMissingDirectoryAndAcceptsExistingOnes)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.makeDirectory("VANTREL");
+    drive.write("file", "in the way");
+    host.makeDirectories("C:\\vantrel\\");
+    host.makeDirectories("C:\\new\\deeper\\deepest");
+    host.makeDirectories(drive.path("native/one"));
+    QStringList made = entries(drive.root());
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(made, (QStringList{"VANTREL", "file", "native", "new"}));
+    EXPECT_TRUE(QFileInfo(drive.path("new/deeper/deepest")).isDir());
+    EXPECT_TRUE(QFileInfo(drive.path("native/one")).isDir());
+    EXPECT_EQ(hostError([&] { host.makeDirectories("C:\\file\\below"); }),
+              "cannot create the directory " + drive.path("file") + ": a file is in the way");
+}
+
+TEST(MakeDirectories, ReportsWhichDirectoryCannotBeMade)
+{
+    TempDrive drive;
+    drive.makeDirectory("shut");
+    handOver(drive.root());
+    QFile::setPermissions(drive.path("shut"), QFile::ReadOwner | QFile::ExeOwner);
+    runUnprivileged([&] {
+        TestSystemHost host;
+        EXPECT_EQ(hostError([&] { host.makeDirectories("C:\\shut\\a\\b"); }),
+                  "cannot create the directory " + drive.path("shut/a") + ": Permission denied");
+    });
+    EXPECT_TRUE(entries(drive.path("shut")).isEmpty());
+    QFile::setPermissions(drive.path("shut"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST(BinaryFile, CreatesAnAbsentFileEmptyAndNeverTruncates)
 {
     TempDrive drive;
