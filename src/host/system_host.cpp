@@ -1,6 +1,7 @@
 #include "host/system_host.h"
 
 #include "host/file_replacement.h"
+#include "host/image_files.h"
 #include "host/posix_file.h"
 
 #include <QDir>
@@ -85,10 +86,34 @@ QString SystemHost::nativePath(const QString &path)
     return m_drives.toNative(path);
 }
 
+Location SystemHost::locate(const QString &path) const
+{
+    return m_drives.locate(path);
+}
+
+void SystemHost::choosePartition(QChar drive, int partition)
+{
+    m_drives.choosePartition(drive, partition);
+}
+
+QString SystemHost::driveIdentity(const QString &path) const
+{
+    return m_drives.driveIdentity(path);
+}
+
+LocalFile SystemHost::localFile(const QString &path)
+{
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return copyOutOfImage(*location.volume, location.inside, path);
+    return LocalFile(location.native);
+}
+
 void SystemHost::copyFile(const QString &source, const QString &destination)
 {
-    const Fd in =
-        openRegularFile(nativePath(source), source, O_RDONLY, QStringLiteral("cannot copy"));
+    // A source inside a disk image is read from a private copy.
+    const LocalFile from = localFile(source);
+    const Fd in = openRegularFile(from.path(), source, O_RDONLY, QStringLiteral("cannot copy"));
     const std::unique_ptr<Replacement> out = replaceFile(destination, ReplaceFrom::Nothing);
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (;;) {
@@ -106,7 +131,12 @@ void SystemHost::copyFile(const QString &source, const QString &destination)
 
 void SystemHost::deleteFile(const QString &path)
 {
-    const QString native = nativePath(path);
+    const Location location = m_drives.locate(path);
+    if (location.onImage()) {
+        deleteImageFile(*location.volume, location.inside, path);
+        return;
+    }
+    const QString native = location.native;
     struct stat info {};
     if (::lstat(encoded(native).constData(), &info) != 0)
         fail(QStringLiteral("cannot delete"), path);
@@ -118,8 +148,11 @@ void SystemHost::deleteFile(const QString &path)
 
 std::int64_t SystemHost::fileLength(const QString &path)
 {
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return imageFileLength(*location.volume, location.inside, path);
     struct stat info {};
-    if (::stat(encoded(nativePath(path)).constData(), &info) != 0)
+    if (::stat(encoded(location.native).constData(), &info) != 0)
         fail(QStringLiteral("cannot find"), path);
     if (S_ISDIR(info.st_mode))
         throw HostError(QStringLiteral("%1 is a directory").arg(path));
@@ -130,14 +163,20 @@ std::int64_t SystemHost::fileLength(const QString &path)
 
 std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAccess access)
 {
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return openImageFile(*location.volume, location.inside, path, access);
     const int flags = access == FileAccess::Read ? O_RDONLY : O_RDWR | O_CREAT;
-    Fd fd = openRegularFile(nativePath(path), path, flags, QStringLiteral("cannot open"));
+    Fd fd = openRegularFile(location.native, path, flags, QStringLiteral("cannot open"));
     return std::make_unique<PosixBinaryFile>(fd.release(), path);
 }
 
 std::unique_ptr<Replacement> SystemHost::replaceFile(const QString &path, ReplaceFrom start)
 {
-    return replaceNativeFile(nativePath(path), path, start);
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return replaceImageFile(*location.volume, location.inside, path, start);
+    return replaceNativeFile(location.native, path, start);
 }
 
 const QStringList &SystemHost::bitmapEditors()

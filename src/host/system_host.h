@@ -1,14 +1,16 @@
 #pragma once
 
 // The host services that need no desktop, realised on Linux: files through
-// POSIX calls on the mapped drive, programs through QProcess without a
-// shell, settings in an INI file per user, timers through QTimer.
+// POSIX calls on the mapped drive (through mtools where the drive is a disk
+// image, host/image_files.h), programs through QProcess without a shell,
+// settings in an INI file per user, timers through QTimer.
 //
 // The desktop services (message box, beep, pictures, screen, file dialog)
 // are left to DesktopHost, the console tool's host and the test double.
 
 #include "host/drive_map.h"
 #include "host/host.h"
+#include "host/image_files.h"
 
 #include <QStringList>
 
@@ -21,7 +23,23 @@ public:
     std::int64_t fileLength(const QString &path) override;
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override;
     std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override;
+    // Throws HostError for a path inside a disk image, which has none.
     QString nativePath(const QString &path) override;
+
+    // Where a program path leads: a native file, or a file inside a disk
+    // image (see DriveMap::locate).
+    Location locate(const QString &path) const;
+    // Takes partition `partition` of the disk image drive `drive` stands for
+    // (see DriveMap::choosePartition).
+    void choosePartition(QChar drive, int partition);
+    // The text that names the drive holding `path` for good; see
+    // DriveMap::driveIdentity.
+    QString driveIdentity(const QString &path) const;
+    // A native file with the content of the program path `path`: the file
+    // itself, or a private copy of a file inside a disk image, removed when
+    // the result goes. For readers that need a native path (pictures).
+    // Throws HostError when an image's file cannot be copied out.
+    LocalFile localFile(const QString &path);
 
     void runCommandLine(const QString &commandLine, WindowStyle style) override;
 
