@@ -159,7 +159,10 @@ private:
 LocalFile copyOutOfImage(const DiskVolume &volume, const QString &inside, const QString &name)
 {
     std::shared_ptr<QTemporaryDir> directory = privateDirectory(name);
-    const QString copy = directory->filePath(QStringLiteral("copy"));
+    // Under its own name, for the title of a program that shows it.
+    const QString fileName = inside.mid(inside.lastIndexOf('/') + 1);
+    const QString copy =
+        directory->filePath(fileName.isEmpty() ? QStringLiteral("copy") : fileName);
     MtoolsDrive(volume).copyOut(inside, copy, name);
     return LocalFile(copy, std::move(directory));
 }

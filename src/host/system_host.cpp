@@ -200,6 +200,22 @@ const QStringList &SystemHost::openers()
     return names;
 }
 
+QString SystemHost::argumentPath(const QString &path, const QString &kind)
+{
+    const Location location = m_drives.locate(path);
+    if (!location.onImage())
+        return location.native;
+    // A file inside a disk image has no path another program could open.
+    // A text is only read, so the editor may have a copy; a picture edited
+    // in a copy would lose its changes without a word.
+    if (kind != "text editor") {
+        throw HostError(QStringLiteral("cannot open %1 in a %2: it lies inside the disk image %3")
+                            .arg(path, kind, location.volume->image));
+    }
+    m_programCopies.push_back(copyOutOfImage(*location.volume, location.inside, path));
+    return m_programCopies.back().path();
+}
+
 SystemHost::Launch SystemHost::resolveCommandLine(const QString &commandLine)
 {
     const qsizetype space = commandLine.indexOf(' ');
@@ -230,7 +246,7 @@ SystemHost::Launch SystemHost::resolveCommandLine(const QString &commandLine)
                             .arg(program, kind, candidates.join(", ")));
     }
     if (!rest.isEmpty())
-        launch.arguments << (DriveMap::isDosPath(rest) ? nativePath(rest) : rest);
+        launch.arguments << (DriveMap::isDosPath(rest) ? argumentPath(rest, kind) : rest);
     return launch;
 }
 

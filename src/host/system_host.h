@@ -14,6 +14,8 @@
 
 #include <QStringList>
 
+#include <vector>
+
 namespace vantrel {
 
 class SystemHost : public Host {
@@ -63,8 +65,11 @@ public:
     static QString settingsPath(const QString &application);
 
     // The program and its one argument for a command line, with the stand-in
-    // program already looked up on PATH and a DOS path argument mapped.
-    // Throws HostError when no program can be found.
+    // program already looked up on PATH and a DOS path argument mapped. A
+    // text inside a disk image reaches the text editor as a private copy,
+    // kept while the host lives; a bitmap editor or any other program is
+    // refused a file inside an image. Throws HostError when no program can
+    // be found, and for such a refusal.
     struct Launch {
         QString program;
         QStringList arguments;
@@ -72,7 +77,10 @@ public:
     Launch resolveCommandLine(const QString &commandLine);
 
 private:
+    QString argumentPath(const QString &path, const QString &kind);
+
     DriveMap m_drives;
+    std::vector<LocalFile> m_programCopies;
 };
 
 } // namespace vantrel

@@ -408,6 +408,39 @@ TEST(ImageDrive, NamesThePackageWhenMtoolsIsMissing)
     EXPECT_EQ(drive.image.bytes(), before);
 }
 
+// A program started on a file inside the image: the text editor reads a
+// private copy of the readme; a bitmap editor, whose changes to a copy
+// would be lost, is refused.
+TEST(ImageDrive, GivesTheTextEditorACopyAndRefusesTheBitmapEditor)
+{
+    ImageDrive drive(ImageKind::Fat16Disk);
+    drive.image.write("/vantrel/readme.txt", "Vantrel readme\r\n");
+    drive.image.write("/pic.bmp", "picture");
+    QTemporaryDir bin;
+    QFile opener(bin.filePath("xdg-open"));
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\n");
+    opener.close();
+    opener.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const ScopedVariable path("PATH", QFile::encodeName(bin.path()) + ':' + qgetenv("PATH"));
+    QString copy;
+    {
+        FakeHost host;
+        const SystemHost::Launch launch =
+            host.resolveCommandLine("notepad.exe c:\\vantrel\\readme.txt");
+        ASSERT_EQ(launch.arguments.size(), 1);
+        copy = launch.arguments[0];
+        EXPECT_EQ(QFileInfo(copy).fileName(), "readme.txt");
+        QFile file(copy);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "Vantrel readme\r\n");
+        EXPECT_EQ(hostError([&] { host.resolveCommandLine("pbrush C:\\pic.bmp"); }),
+                  "cannot open C:\\pic.bmp in a bitmap editor: it lies inside the disk image " +
+                      drive.image.path());
+    }
+    EXPECT_FALSE(QFileInfo::exists(copy));
+}
+
 TEST(ImageDrive, WhereNamesTheImageThePartitionTheFileSystemAndTheLabel)
 {
     struct Case {
