@@ -457,7 +457,7 @@ public:
     {
         m_image = m_dir.filePath("win95.img");
         run("truncate", {"-s", "16M", m_image});
-        run("sfdisk", {"-q", m_image}, "label: dos\nstart=2048, type=6, bootable\n");
+        run("sfdisk", {"-q", "--no-tell-kernel", m_image}, "label: dos\nstart=2048, type=6, bootable\n");
         run("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_image, "15360"});
         m_oldDrive = qgetenv("VANTREL_DRIVE_C");
         qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_image));

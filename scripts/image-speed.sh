@@ -28,7 +28,7 @@ logo="$XDG_DATA_HOME/vantrel/drive_c/vantrel/logow.sys"
 
 image="$work/win95.img"
 truncate -s 16M "$image"
-printf 'label: dos\nstart=2048, type=6, bootable\n' | sfdisk -q "$image"
+printf 'label: dos\nstart=2048, type=6, bootable\n' | sfdisk -q --no-tell-kernel "$image"
 mkfs.fat -F 16 --offset 2048 -n WIN95 "$image" 15360 >/dev/null
 export VANTREL_DRIVE_C="$image"
 
