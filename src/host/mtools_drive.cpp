@@ -202,12 +202,26 @@ void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QS
         throw HostError(QStringLiteral("cannot read %1: it is a directory").arg(name));
 }
 
+bool MtoolsDrive::isReadOnly(const QString &inside, const QString &name) const
+{
+    // "  A    R     ::/LOGO.SYS": the attribute letters, then the name.
+    const ToolResult attributes = runTool("mattrib", {"-i", imageArgument(), "::" + inside}, name);
+    if (attributes.exitCode != 0)
+        return false;
+    const qsizetype path = attributes.out.indexOf("::");
+    return path > 0 && attributes.out.left(path).contains('R');
+}
+
 void MtoolsDrive::put(const QString &native, const QString &inside, const QString &name) const
 {
     const std::optional<Entry> old = find(inside, name);
     if (old && old->directory)
         throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(name));
     const QString verb = QStringLiteral("cannot write");
+    // mtools would replace a read-only file without a word; Windows would
+    // not, and neither does the program on a directory drive.
+    if (old && isReadOnly(inside, name))
+        throw HostError(QStringLiteral("cannot write %1: the file is read-only").arg(name));
     if (!old) {
         const ToolResult copy =
             runTool("mcopy", {"-D", "o", "-i", imageArgument(), native, "::" + inside}, name);
@@ -234,6 +248,8 @@ void MtoolsDrive::put(const QString &native, const QString &inside, const QStrin
 
 void MtoolsDrive::remove(const QString &inside, const QString &name) const
 {
+    if (isReadOnly(inside, name))
+        throw HostError(QStringLiteral("cannot delete %1: the file is read-only").arg(name));
     const ToolResult removal = runTool("mdel", {"-i", imageArgument(), "::" + inside}, name);
     if (removal.exitCode != 0)
         failWith(QStringLiteral("cannot delete"), name, removal);

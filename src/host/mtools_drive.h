@@ -53,13 +53,16 @@ public:
     // existing file keeps its name as stored and its old content until the
     // new one is whole in the volume: the new content goes in under a
     // temporary name first, then replaces the old file in one directory
-    // update. A new file takes the spelling of `inside`. One mdir and one
-    // mcopy, and one mmove when a file is replaced. The caller holds the
-    // image's write lock (ImageWriteLock).
+    // update. A new file takes the spelling of `inside`. A file with the
+    // read-only attribute is refused ("the file is read-only"), as Windows
+    // refuses it. One mdir and one mcopy, and one mattrib and one mmove when
+    // a file is replaced. The caller holds the image's write lock
+    // (ImageWriteLock).
     void put(const QString &native, const QString &inside, const QString &name) const;
 
-    // Deletes the file at `inside`. One mdel; a missing file, and a
-    // directory, fail with mtools' message. The caller holds the write lock.
+    // Deletes the file at `inside`. One mattrib and one mdel; a missing file,
+    // and a directory, fail with mtools' message, a read-only file with "the
+    // file is read-only". The caller holds the write lock.
     void remove(const QString &inside, const QString &name) const;
 
     // The volume label in the root directory, as Windows shows it; empty
@@ -72,6 +75,9 @@ public:
 
 private:
     QString imageArgument() const;
+    // True when the file at `inside` has the read-only attribute; false
+    // also when mattrib cannot tell (a missing file: the write reports it).
+    bool isReadOnly(const QString &inside, const QString &name) const;
 
     DiskVolume m_volume;
 };

@@ -86,8 +86,8 @@ protected:
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         script.write(table);
         script.close();
-        const test::ToolRun run =
-            runTool("sh", {"-c", "sfdisk -q --no-tell-kernel \"$0\" < \"$1\"", m_path, script.fileName()});
+        const test::ToolRun run = runTool(
+            "sh", {"-c", "sfdisk -q --no-tell-kernel \"$0\" < \"$1\"", m_path, script.fileName()});
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         // Each volume labelled after the sector it starts at.
         for (const auto &[start, label] :

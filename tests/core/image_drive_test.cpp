@@ -276,6 +276,26 @@ TEST(ImageDrive, ReplacingLeavesTheImageUntouchedUntilCommit)
     }
 }
 
+// A file with the read-only attribute is neither replaced nor deleted, as
+// Windows leaves it; the image is not touched.
+TEST(ImageDrive, LeavesAReadOnlyFileAlone)
+{
+    ImageDrive drive(ImageKind::Fat16Disk);
+    drive.image.write("/WINDOWS/LOGOW.SYS", "old");
+    ASSERT_EQ(test::runTool("mattrib", {"+r", "-i", drive.image.path() + "@@1048576",
+                                        "::/WINDOWS/LOGOW.SYS"})
+                  .exitCode,
+              0);
+    const QByteArray before = drive.image.bytes();
+    FakeHost host;
+    const QString source = drive.write("new.sys", "new");
+    EXPECT_EQ(hostError([&] { host.copyFile(source, "C:\\windows\\logow.sys"); }),
+              "cannot write C:\\windows\\logow.sys: the file is read-only");
+    EXPECT_EQ(hostError([&] { host.deleteFile("C:\\WINDOWS\\LOGOW.SYS"); }),
+              "cannot delete C:\\WINDOWS\\LOGOW.SYS: the file is read-only");
+    EXPECT_EQ(drive.image.bytes(), before);
+}
+
 // A full volume: mtools' own message, and the old file whole, because the
 // new content goes in beside it before it takes its place.
 TEST(ImageDrive, AFullVolumeFailsWithMtoolsMessageAndKeepsTheOldFile)

@@ -117,7 +117,8 @@ TempImage::TempImage(ImageKind kind, const QString &fileName)
     case ImageKind::Fat16Disk:
     case ImageKind::FixedVhd:
         mustRun("truncate", {"-s", "16M", m_path});
-        mustRun("sfdisk", {"-q", "--no-tell-kernel", m_path}, "label: dos\nstart=2048, type=6, bootable\n");
+        mustRun("sfdisk", {"-q", "--no-tell-kernel", m_path},
+                "label: dos\nstart=2048, type=6, bootable\n");
         m_partition = 1;
         m_offset = kMiB;
         m_volumeSize = 15 * kMiB;
