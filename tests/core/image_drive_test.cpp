@@ -314,11 +314,15 @@ TEST(ImageDrive, AFullVolumeFailsWithMtoolsMessageAndKeepsTheOldFile)
 }
 
 // Another program holds the image, as an emulator does while its machine
-// runs: a child process named like the emulator keeps it open and, like
-// QEMU, locked; or, like 86Box, open for writing without a lock.
+// runs: a child process named like the emulator keeps it open for writing
+// with an OFD write lock, as QEMU does; open read-only with an OFD read
+// lock, as QEMU does for a read-only drive that lets nobody write; or open
+// for writing without a lock, as 86Box does.
+enum class Hold { WriteLock, ReadLock, OpenForWriting };
+
 class HeldImage {
 public:
-    HeldImage(const QString &image, const char *programName, bool lock)
+    HeldImage(const QString &image, const char *programName, Hold hold)
     {
         int ready[2];
         if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
@@ -327,11 +331,13 @@ public:
         if (m_child == 0) {
             ::close(m_release[1]);
             ::prctl(PR_SET_NAME, programName);
-            const int fd = ::open(QFile::encodeName(image).constData(), O_RDWR);
+            const int fd = ::open(QFile::encodeName(image).constData(),
+                                  hold == Hold::ReadLock ? O_RDONLY : O_RDWR);
             struct flock whole {};
-            whole.l_type = F_WRLCK;
+            whole.l_type = hold == Hold::ReadLock ? F_RDLCK : F_WRLCK;
             whole.l_whence = SEEK_SET;
-            const bool locked = !lock || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+            const bool locked =
+                hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
             const char answer = fd >= 0 && locked ? 'y' : 'n';
             (void)::write(ready[1], &answer, 1);
             char done;
@@ -363,9 +369,11 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
 {
     struct Case {
         const char *program;
-        bool lock;
+        Hold hold;
     };
-    const Case cases[] = {{"qemu-system-i38", true}, {"86Box", false}};
+    const Case cases[] = {{"qemu-system-i38", Hold::WriteLock},
+                          {"qemu-system-x86", Hold::ReadLock},
+                          {"86Box", Hold::OpenForWriting}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.program);
         ImageDrive drive(ImageKind::Fat16Disk);
@@ -373,7 +381,7 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
         drive.image.write("/logo.sys", "old logo");
         const QString source = drive.write("sky.bmp", "new logo");
         const QByteArray before = drive.image.bytes();
-        const HeldImage held(drive.image.path(), c.program, c.lock);
+        const HeldImage held(drive.image.path(), c.program, c.hold);
         const QString inUse = QStringLiteral("the disk image %1 is in use by %2 (process %3); shut "
                                              "the machine down first")
                                   .arg(drive.image.path(), c.program)
