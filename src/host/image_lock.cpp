@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantrel {
@@ -112,6 +113,12 @@ ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
         throw HostError(QStringLiteral("cannot write %1: cannot open the disk image %2: %3")
                             .arg(name, image, systemReason()));
     }
+    // An image without any write permission was made read-only on purpose,
+    // as a slot file without one is: even the superuser leaves it.
+    struct stat info {};
+    if (::fstat(m_fd.get(), &info) == 0 && (info.st_mode & 0222) == 0)
+        throw HostError(
+            QStringLiteral("cannot write %1: the disk image %2 is read-only").arg(name, image));
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;

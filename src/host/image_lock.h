@@ -31,7 +31,9 @@ public:
     // being written, for messages. Throws HostError, having written
     // nothing, when the image cannot be opened for writing ("cannot write
     // C:\logo.sys: cannot open the disk image /x/win95.img: Permission
-    // denied"), when another program holds a lock on it or has it open for
+    // denied"), when it has no write permission at all ("... the disk image
+    // /x/win95.img is read-only"), when another program holds a lock on it
+    // or has it open for
     // writing ("cannot write C:\logo.sys: the disk image /x/win95.img is
     // in use by qemu-system-i386 (process 4242); shut the machine down
     // first").

@@ -4,6 +4,7 @@
 
 #include "host/mtools_drive.h"
 #include "host/system_host.h"
+#include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
@@ -20,6 +21,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -415,6 +417,46 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
         EXPECT_EQ(run.err, "vantrel-cli: cannot install the startup logo: cannot write "
                            "c:\\logo.sys: " +
                                inUse + "\n");
+        EXPECT_EQ(drive.image.bytes(), before);
+    }
+}
+
+// An image the user may not write, or that has no write permission at all
+// (read-only on purpose, for the superuser too), is left as it is.
+TEST(ImageDrive, RefusesAnImageThatMayNotBeWritten)
+{
+    struct Case {
+        mode_t mode;
+        test::ChildPrivileges privileges;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {0444, test::ChildPrivileges::Keep, "the disk image %1 is read-only"},
+        {0644, test::ChildPrivileges::Drop, "cannot open the disk image %1: Permission denied"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        ImageDrive drive(ImageKind::Fat16Disk);
+        drive.image.write("/logo.sys", "old logo");
+        const QString source = drive.write("sky.bmp", "new logo");
+        // Where an unprivileged child can reach both, but own neither.
+        ASSERT_EQ(::chmod(QFile::encodeName(drive.files.path()).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(QFileInfo(drive.image.path()).path()).constData(),
+                          0755),
+                  0);
+        ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0644), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(drive.image.path()).constData(), c.mode), 0);
+        const QByteArray before = drive.image.bytes();
+        test::runInChild(
+            [&] {
+                FakeHost host;
+                EXPECT_EQ(hostError([&] { host.copyFile(source, "C:\\logo.sys"); }),
+                          "cannot write C:\\logo.sys: " +
+                              QString::fromLatin1(c.reason).arg(drive.image.path()));
+                // Reading is still allowed.
+                EXPECT_EQ(host.fileLength("C:\\logo.sys"), 8);
+            },
+            c.privileges);
         EXPECT_EQ(drive.image.bytes(), before);
     }
 }
