@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -263,13 +264,54 @@ void SystemHost::runCommandLine(const QString &commandLine, WindowStyle)
     }
 }
 
+QString SystemHost::installedWindowsDirectory()
+{
+    // Windows 95 and 98 record where they are installed in the text file
+    // C:\MSDOS.SYS, as WinDir= in its [Paths] section; an installation in
+    // C:\WIN98 is common on the disks emulators keep. MS-DOS's own
+    // MSDOS.SYS is a program, never that large, and has no such line.
+    constexpr std::int64_t kMaxMsdosSys = 64 * 1024;
+    const QString fallback = QStringLiteral("C:\\WINDOWS");
+    QByteArray text;
+    try {
+        const std::int64_t length = fileLength(QStringLiteral("C:\\MSDOS.SYS"));
+        if (length <= 0 || length > kMaxMsdosSys)
+            return fallback;
+        text.resize(qsizetype(length));
+        openBinary(QStringLiteral("C:\\MSDOS.SYS"), FileAccess::Read)
+            ->readAt(0, std::span(reinterpret_cast<std::uint8_t *>(text.data()),
+                                  std::size_t(length)));
+    } catch (const HostError &) {
+        return fallback;
+    }
+    bool inPaths = false;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed();
+        if (line.startsWith('[')) {
+            inPaths = line.compare("[Paths]", Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (!inPaths || !line.startsWith("WinDir", Qt::CaseInsensitive))
+            continue;
+        const QString value = line.section('=', 1).trimmed();
+        const bool printableAscii = std::all_of(value.begin(), value.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+        });
+        // Only a directory on drive C, the drive this program works on.
+        if (line.section('=', 0, 0).trimmed().compare("WinDir", Qt::CaseInsensitive) == 0 &&
+            printableAscii && value.size() > 3 && value.startsWith("C:\\", Qt::CaseInsensitive))
+            return value;
+    }
+    return fallback;
+}
+
 unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 {
-    static constexpr char kDirectory[] = "C:\\WINDOWS";
-    if (buffer == nullptr || size < sizeof kDirectory)
+    const QByteArray directory = installedWindowsDirectory().toLatin1();
+    if (buffer == nullptr || size <= unsigned(directory.size()))
         return 0;
-    std::memcpy(buffer, kDirectory, sizeof kDirectory);
-    return sizeof kDirectory - 1;
+    std::memcpy(buffer, directory.constData(), std::size_t(directory.size()) + 1);
+    return unsigned(directory.size());
 }
 
 QString SystemHost::createTempFile(const QString &prefix)

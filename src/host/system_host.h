@@ -45,6 +45,9 @@ public:
 
     void runCommandLine(const QString &commandLine, WindowStyle style) override;
 
+    // The directory WinDir= names in the [Paths] section of C:\MSDOS.SYS,
+    // as Windows 95 and 98 record it; C:\WINDOWS where that file or line is
+    // missing, unreadable or names no directory on drive C.
     unsigned windowsDirectory(char *buffer, unsigned size) override;
     QString createTempFile(const QString &prefix) override;
 
@@ -77,6 +80,7 @@ public:
     Launch resolveCommandLine(const QString &commandLine);
 
 private:
+    QString installedWindowsDirectory();
     QString argumentPath(const QString &path, const QString &kind);
 
     DriveMap m_drives;

@@ -549,6 +549,21 @@ TEST(ImageDrive, WhereNamesTheImageThePartitionTheFileSystemAndTheLabel)
     }
 }
 
+// An installation in C:\WIN98, as MSDOS.SYS inside the image records it:
+// the shutdown and switch-off slots are there.
+TEST(ImageDrive, FindsTheWindowsDirectoryTheImageRecords)
+{
+    ImageDrive drive(ImageKind::Fat32Disk);
+    drive.image.write("/MSDOS.SYS", "[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n");
+    drive.image.makeDirectory("/WIN98");
+    const CliRun run = runCommand({"install", "shutdown", drive.write("sky.sys", "sky")});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_EQ(drive.image.read("/WIN98/logow.sys"), QByteArray("sky"));
+    EXPECT_TRUE(runCommand({"where"}).out.contains(
+        "Windows directory:  C:\\WIN98\\  (in the image: /WIN98)\n"));
+    EXPECT_CLEAN(drive.image);
+}
+
 TEST(ImageDrive, PartitionOptionPicksAnotherPartition)
 {
     ImageDrive drive(ImageKind::Fat32Disk);
