@@ -97,7 +97,7 @@ void SystemHost::choosePartition(QChar drive, int partition)
     m_drives.choosePartition(drive, partition);
 }
 
-QString SystemHost::driveIdentity(const QString &path) const
+QString SystemHost::driveIdentity(const QString &path)
 {
     return m_drives.driveIdentity(path);
 }

@@ -34,9 +34,9 @@ public:
     // Takes partition `partition` of the disk image drive `drive` stands for
     // (see DriveMap::choosePartition).
     void choosePartition(QChar drive, int partition);
-    // The text that names the drive holding `path` for good; see
-    // DriveMap::driveIdentity.
-    QString driveIdentity(const QString &path) const;
+    // See DriveMap::driveIdentity; a partition chosen with choosePartition
+    // counts.
+    QString driveIdentity(const QString &path) override;
     // A native file with the content of the program path `path`: the file
     // itself, or a private copy of a file inside a disk image, removed when
     // the result goes. For readers that need a native path (pictures).

@@ -5,6 +5,7 @@
 #include "host/drive_map.h"
 #include "host/host.h"
 #include "support/disk_images.h"
+#include "support/fake_host.h"
 #include "support/scoped_variable.h"
 
 #include <QFile>
@@ -139,6 +140,25 @@ TEST_F(PartitionedDisk, TakesTheActiveFatPartitionElseTheFirstOrTheOneAskedFor)
         EXPECT_EQ(volume.bootLabel, c.label);
         EXPECT_EQ(volume.fileSystem, "FAT12");
     }
+}
+
+// The identity the backups are kept under comes through Host, and follows
+// the partition chosen on the command line.
+TEST_F(PartitionedDisk, TheHostsDriveIdentityFollowsTheChosenPartition)
+{
+    make("label: dos\n"
+         "start=2048, size=4096, type=1\n"
+         "start=8192, size=4096, type=6\n"
+         "start=16384, type=5\n"
+         "start=18432, size=4096, type=1\n"
+         "start=26624, size=4096, type=e\n");
+    const ScopedVariable drive("VANTREL_DRIVE_C", QFile::encodeName(m_path));
+    test::FakeHost host;
+    Host &asHost = host;
+    EXPECT_EQ(asHost.driveIdentity("C:\\logo.sys"), m_path + "@1");
+    host.choosePartition('c', 5);
+    EXPECT_EQ(asHost.driveIdentity("c:\\WINDOWS\\logow.sys"), m_path + "@5");
+    EXPECT_EQ(asHost.driveIdentity("/tmp/logo.sys"), QString());
 }
 
 TEST(DiskImage, RefusesAPartitionThatIsMissingOrHoldsNoFat)
