@@ -22,13 +22,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vantrel;
 using vantrel::test::CliRun;
 using vantrel::test::FakeHost;
+using vantrel::test::HeldImage;
+using vantrel::test::Hold;
 using vantrel::test::ImageKind;
 using vantrel::test::LogoBytes;
 using vantrel::test::runCommand;
@@ -314,58 +314,6 @@ TEST(ImageDrive, AFullVolumeFailsWithMtoolsMessageAndKeepsTheOldFile)
     EXPECT_EQ(drive.image.names("/"), (QStringList{"filler.bin", "logo.sys"}));
     EXPECT_CLEAN(drive.image);
 }
-
-// Another program holds the image, as an emulator does while its machine
-// runs: a child process named like the emulator keeps it open for writing
-// with an OFD write lock, as QEMU does; open read-only with an OFD read
-// lock, as QEMU does for a read-only drive that lets nobody write; or open
-// for writing without a lock, as 86Box does.
-enum class Hold { WriteLock, ReadLock, OpenForWriting };
-
-class HeldImage {
-public:
-    HeldImage(const QString &image, const char *programName, Hold hold)
-    {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
-            throw std::runtime_error("pipe");
-        m_child = ::fork();
-        if (m_child == 0) {
-            ::close(m_release[1]);
-            ::prctl(PR_SET_NAME, programName);
-            const int fd = ::open(QFile::encodeName(image).constData(),
-                                  hold == Hold::ReadLock ? O_RDONLY : O_RDWR);
-            struct flock whole {};
-            whole.l_type = hold == Hold::ReadLock ? F_RDLCK : F_WRLCK;
-            whole.l_whence = SEEK_SET;
-            const bool locked =
-                hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
-            const char answer = fd >= 0 && locked ? 'y' : 'n';
-            (void)::write(ready[1], &answer, 1);
-            char done;
-            (void)::read(m_release[0], &done, 1);
-            ::_exit(0);
-        }
-        ::close(m_release[0]);
-        m_release[0] = -1;
-        char answer = 'n';
-        (void)::read(ready[0], &answer, 1);
-        ::close(ready[0]);
-        ::close(ready[1]);
-        if (answer != 'y')
-            throw std::runtime_error("the child could not hold the image");
-    }
-    ~HeldImage()
-    {
-        ::close(m_release[1]);
-        ::waitpid(m_child, nullptr, 0);
-    }
-    pid_t pid() const { return m_child; }
-
-private:
-    pid_t m_child = -1;
-    int m_release[2] = {-1, -1};
-};
 
 TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
 {

@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vantrel::test {
@@ -229,6 +231,48 @@ QString TempImage::fsckProblems() const
     if (run.exitCode == 0)
         return {};
     return QString::fromUtf8(run.out) + run.err;
+}
+
+HeldImage::HeldImage(const QString &image, const char *programName, Hold hold)
+{
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
+        throw std::runtime_error("pipe");
+    // The child only makes system calls: the test process may have threads.
+    const QByteArray path = QFile::encodeName(image);
+    m_child = ::fork();
+    if (m_child == 0) {
+        ::close(m_release[1]);
+        ::prctl(PR_SET_NAME, programName);
+        const int fd = ::open(path.constData(), hold == Hold::ReadLock ? O_RDONLY : O_RDWR);
+        struct flock whole {};
+        whole.l_type = hold == Hold::ReadLock ? F_RDLCK : F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        const bool locked =
+            hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+        const char answer = fd >= 0 && locked ? 'y' : 'n';
+        (void)::write(ready[1], &answer, 1);
+        char done;
+        (void)::read(m_release[0], &done, 1);
+        ::_exit(0);
+    }
+    ::close(m_release[0]);
+    m_release[0] = -1;
+    char answer = 'n';
+    (void)::read(ready[0], &answer, 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    if (answer != 'y') {
+        ::close(m_release[1]);
+        ::waitpid(m_child, nullptr, 0);
+        throw std::runtime_error("the child could not hold the image");
+    }
+}
+
+HeldImage::~HeldImage()
+{
+    ::close(m_release[1]);
+    ::waitpid(m_child, nullptr, 0);
 }
 
 QByteArray TempImage::bytes() const

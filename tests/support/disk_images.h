@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <optional>
 
+#include <sys/types.h>
+
 namespace vantrel::test {
 
 enum class ImageKind {
@@ -79,6 +81,29 @@ private:
     int m_partition = 0;
     std::int64_t m_offset = 0;
     std::int64_t m_volumeSize = 0;
+};
+
+// Another program holding an image, as an emulator does while its machine
+// runs: a child process named like the emulator keeps it open for writing
+// with an OFD write lock, as QEMU does; open read-only with an OFD read
+// lock, as QEMU does for a read-only drive that lets nobody write; or open
+// for writing without a lock, as 86Box does. The child ends when the
+// object goes.
+enum class Hold { WriteLock, ReadLock, OpenForWriting };
+
+class HeldImage {
+public:
+    // Throws std::runtime_error when the child cannot hold the image.
+    HeldImage(const QString &image, const char *programName, Hold hold);
+    ~HeldImage();
+    HeldImage(const HeldImage &) = delete;
+    HeldImage &operator=(const HeldImage &) = delete;
+
+    pid_t pid() const { return m_child; }
+
+private:
+    pid_t m_child = -1;
+    int m_release[2] = {-1, -1};
 };
 
 // The 512-byte footer of a fixed VHD (disk type 2) for `dataSize` bytes of

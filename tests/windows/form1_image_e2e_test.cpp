@@ -1,11 +1,13 @@
-// The main window with the real desktop host on a drive C that is an
-// emulator's disk image: Change Startup writes into the image, View shows
-// what the image holds, Restore Startup takes it out again.
+// The main window on a drive C that is an emulator's disk image. With the
+// real desktop host: Change Startup writes into the image, View shows what
+// the image holds, Restore Startup takes it out again. With the test host:
+// an image the emulator still holds is refused, naming the emulator.
 
 #include "app/forms.h"
 #include "host/desktop_host.h"
 #include "logo/form1.h"
 #include "support/disk_images.h"
+#include "support/fake_host.h"
 #include "support/logo_bytes.h"
 #include "support/scoped_variable.h"
 #include "windows/modal_driver.h"
@@ -42,6 +44,7 @@ class Form1ImageEndToEndTest : public QObject {
 private Q_SLOTS:
     void changeStartupWritesIntoTheImageAndViewShowsIt_data();
     void changeStartupWritesIntoTheImageAndViewShowsIt();
+    void changeOnAnImageInUseSaysWhoHoldsItAndWritesNothing();
 };
 
 void Form1ImageEndToEndTest::changeStartupWritesIntoTheImageAndViewShowsIt_data()
@@ -100,6 +103,40 @@ void Form1ImageEndToEndTest::changeStartupWritesIntoTheImageAndViewShowsIt()
     QCOMPARE(image.fsckProblems(), QString());
     QTest::qWait(100);
     QCOMPARE(unexpected, QString());
+}
+
+// Through the test host: the machine still runs, so Change Shutdown is
+// refused with the reason naming the emulator, the Change button stays
+// enabled and the image is untouched.
+void Form1ImageEndToEndTest::changeOnAnImageInUseSaysWhoHoldsItAndWritesNothing()
+{
+    const TempImage image(ImageKind::Fat16Disk);
+    image.makeInstallation();
+    const ScopedVariable drive("VANTREL_DRIVE_C", QFile::encodeName(image.path()));
+    QTemporaryDir pictures;
+    const QString logoPath = pictures.filePath("sky.bmp");
+    {
+        QFile file(logoPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(test::LogoBytes().bytes());
+    }
+    const QByteArray before = image.bytes();
+    const test::HeldImage held(image.path(), "86Box", test::Hold::OpenForWriting);
+
+    test::FakeHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    form.setLabel1Caption(logoPath);
+    QTest::mouseClick(form.chshut, Qt::LeftButton);
+
+    QCOMPARE(host.messages,
+             QStringList{QStringLiteral("Vantrel could not change the shutdown logo: cannot write "
+                                        "C:\\WINDOWS\\logow.sys: the disk image %1 is in use by "
+                                        "86Box (process %2); shut the machine down first")
+                             .arg(image.path())
+                             .arg(held.pid())});
+    QVERIFY(form.chshut->isEnabled());
+    QCOMPARE(image.bytes(), before);
 }
 
 QTEST_MAIN(Form1ImageEndToEndTest)
