@@ -145,6 +145,12 @@ long MtoolsDrive::processesStarted()
 
 QString MtoolsDrive::imageArgument() const
 {
+    // mtools takes the first "@@" for the start of the offset.
+    if (m_volume.image.contains("@@")) {
+        throw HostError(QStringLiteral("mtools cannot open the disk image %1: its path holds "
+                                       "\"@@\"; rename it or link to it under another name")
+                            .arg(m_volume.image));
+    }
     return m_volume.image + "@@" + QString::number(m_volume.offset);
 }
 

@@ -409,6 +409,18 @@ TEST(ImageDrive, RefusesAnImageThatMayNotBeWritten)
     }
 }
 
+// mtools would read "a@@b.img@@1048576" as the file "a" at offset
+// "b.img@@1048576".
+TEST(ImageDrive, RefusesAnImagePathThatMtoolsWouldMisread)
+{
+    const TempImage image(ImageKind::Fat16Disk, "win@@95.img");
+    const ScopedVariable variable("VANTREL_DRIVE_C", QFile::encodeName(image.path()));
+    FakeHost host;
+    EXPECT_EQ(hostError([&] { host.fileLength("C:\\logo.sys"); }),
+              "mtools cannot open the disk image " + image.path() +
+                  ": its path holds \"@@\"; rename it or link to it under another name");
+}
+
 TEST(ImageDrive, NamesThePackageWhenMtoolsIsMissing)
 {
     ImageDrive drive(ImageKind::Fat16Disk);
