@@ -211,6 +211,26 @@ void deleteImageFile(const DiskVolume &volume, const QString &inside, const QStr
     MtoolsDrive(volume).remove(inside, name);
 }
 
+void makeImageDirectories(const DiskVolume &volume, const QString &inside, const QString &name)
+{
+    const MtoolsDrive drive(volume);
+    std::optional<ImageWriteLock> lock;
+    QString path;
+    for (const QString &part : inside.split('/', Qt::SkipEmptyParts)) {
+        path += '/' + part;
+        const std::optional<MtoolsDrive::Entry> entry = drive.find(path, name);
+        if (entry && entry->directory)
+            continue;
+        if (entry) {
+            throw HostError(
+                QStringLiteral("cannot make the directory %1: %2 is a file").arg(name, path));
+        }
+        if (!lock)
+            lock.emplace(volume.image, name);
+        drive.makeDirectory(path, name);
+    }
+}
+
 std::int64_t imageFileLength(const DiskVolume &volume, const QString &inside, const QString &name)
 {
     const std::optional<MtoolsDrive::Entry> entry = MtoolsDrive(volume).find(inside, name);

@@ -59,6 +59,13 @@ std::unique_ptr<BinaryFile> openImageFile(const DiskVolume &volume, const QStrin
 // Host::deleteFile for a file inside an image.
 void deleteImageFile(const DiskVolume &volume, const QString &inside, const QString &name);
 
+// Makes the directory at `inside` and the missing ones above it; one that
+// is there already is fine, each new one takes the spelling given. Throws
+// HostError when a file is in the way ("cannot make the directory C:\x:
+// C:\x is a file"), when mtools fails, and as every write does when
+// another program uses the image.
+void makeImageDirectories(const DiskVolume &volume, const QString &inside, const QString &name);
+
 // Host::fileLength for a file inside an image: a missing file is "cannot
 // find C:\x: No such file or directory", a directory "C:\x is a directory".
 std::int64_t imageFileLength(const DiskVolume &volume, const QString &inside, const QString &name);

@@ -261,6 +261,13 @@ void MtoolsDrive::remove(const QString &inside, const QString &name) const
         failWith(QStringLiteral("cannot delete"), name, removal);
 }
 
+void MtoolsDrive::makeDirectory(const QString &inside, const QString &name) const
+{
+    const ToolResult made = runTool("mmd", {"-i", imageArgument(), "::" + inside}, name);
+    if (made.exitCode != 0)
+        failWith(QStringLiteral("cannot make the directory"), name, made);
+}
+
 QString MtoolsDrive::label() const
 {
     const QString name = m_volume.image;

@@ -65,6 +65,10 @@ public:
     // file is read-only". The caller holds the write lock.
     void remove(const QString &inside, const QString &name) const;
 
+    // Makes the directory at `inside`, whose parent exists. One mmd; a
+    // failure carries mtools' message. The caller holds the write lock.
+    void makeDirectory(const QString &inside, const QString &name) const;
+
     // The volume label in the root directory, as Windows shows it; empty
     // when there is none. One mlabel.
     QString label() const;

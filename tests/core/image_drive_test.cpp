@@ -2,6 +2,8 @@
 // commands and the console tool on each kind of image, read back with
 // mtools and checked with fsck.fat after every write.
 
+#include "host/drive_map.h"
+#include "host/image_files.h"
 #include "host/mtools_drive.h"
 #include "host/system_host.h"
 #include "support/child_process.h"
@@ -236,6 +238,24 @@ TEST(ImageDrive, EveryFileServiceWorksInsideTheImage)
         EXPECT_EQ(host.loadPicture("C:\\logo.sys").size(), QSize(320, 400));
         EXPECT_CLEAN(drive.image);
     }
+}
+
+// What a "setup" of C:\vantrel\ on an image needs besides the copies:
+// the directories on the way, made once, with the spelling given.
+TEST(ImageDrive, MakesTheDirectoriesOnTheWay)
+{
+    ImageDrive drive(ImageKind::Fat32Disk);
+    drive.image.write("/WINDOWS/LOGOW.SYS", "w");
+    const DiskVolume volume = *DriveMap().driveImage('C');
+    makeImageDirectories(volume, "/windows/Vantrel Backup/Old", "C:\\windows\\Vantrel Backup\\Old");
+    makeImageDirectories(volume, "/WINDOWS/vantrel backup", "C:\\WINDOWS\\vantrel backup");
+    EXPECT_EQ(drive.image.names("/WINDOWS"), (QStringList{"LOGOW.SYS", "Vantrel Backup/"}));
+    EXPECT_EQ(drive.image.names("/WINDOWS/Vantrel Backup"), QStringList{"Old/"});
+    EXPECT_EQ(hostError([&] {
+                  makeImageDirectories(volume, "/WINDOWS/LOGOW.SYS/x", "C:\\WINDOWS\\LOGOW.SYS\\x");
+              }),
+              "cannot make the directory C:\\WINDOWS\\LOGOW.SYS\\x: /WINDOWS/LOGOW.SYS is a file");
+    EXPECT_CLEAN(drive.image);
 }
 
 // A Replacement puts nothing into the image before commit; the private
