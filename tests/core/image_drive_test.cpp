@@ -304,8 +304,8 @@ TEST(ImageDrive, LeavesAReadOnlyFileAlone)
 {
     ImageDrive drive(ImageKind::Fat16Disk);
     drive.image.write("/WINDOWS/LOGOW.SYS", "old");
-    ASSERT_EQ(test::runTool("mattrib", {"+r", "-i", drive.image.path() + "@@1048576",
-                                        "::/WINDOWS/LOGOW.SYS"})
+    ASSERT_EQ(test::runTool("mattrib",
+                            {"+r", "-i", drive.image.path() + "@@1048576", "::/WINDOWS/LOGOW.SYS"})
                   .exitCode,
               0);
     const QByteArray before = drive.image.bytes();
@@ -409,9 +409,8 @@ TEST(ImageDrive, RefusesAnImageThatMayNotBeWritten)
         const QString source = drive.write("sky.bmp", "new logo");
         // Where an unprivileged child can reach both, but own neither.
         ASSERT_EQ(::chmod(QFile::encodeName(drive.files.path()).constData(), 0755), 0);
-        ASSERT_EQ(::chmod(QFile::encodeName(QFileInfo(drive.image.path()).path()).constData(),
-                          0755),
-                  0);
+        ASSERT_EQ(
+            ::chmod(QFile::encodeName(QFileInfo(drive.image.path()).path()).constData(), 0755), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0644), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(drive.image.path()).constData(), c.mode), 0);
         const QByteArray before = drive.image.bytes();

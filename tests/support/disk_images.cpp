@@ -248,8 +248,7 @@ HeldImage::HeldImage(const QString &image, const char *programName, Hold hold)
         struct flock whole {};
         whole.l_type = hold == Hold::ReadLock ? F_RDLCK : F_WRLCK;
         whole.l_whence = SEEK_SET;
-        const bool locked =
-            hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+        const bool locked = hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
         const char answer = fd >= 0 && locked ? 'y' : 'n';
         (void)::write(ready[1], &answer, 1);
         char done;
