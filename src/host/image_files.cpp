@@ -41,8 +41,9 @@ int openCopy(const QString &path, int flags, const QString &name)
 void putIntoImage(const DiskVolume &volume, const QString &native, const QString &inside,
                   const QString &name)
 {
-    const ImageWriteLock lock(volume.image, name);
+    ImageWriteLock lock(volume.image, name);
     MtoolsDrive(volume).put(native, inside, name);
+    lock.flush();
 }
 
 // A private copy worked on in place; `dirty` says it must go back.
@@ -207,8 +208,9 @@ std::unique_ptr<BinaryFile> openImageFile(const DiskVolume &volume, const QStrin
 
 void deleteImageFile(const DiskVolume &volume, const QString &inside, const QString &name)
 {
-    const ImageWriteLock lock(volume.image, name);
+    ImageWriteLock lock(volume.image, name);
     MtoolsDrive(volume).remove(inside, name);
+    lock.flush();
 }
 
 void makeImageDirectories(const DiskVolume &volume, const QString &inside, const QString &name)
@@ -229,6 +231,8 @@ void makeImageDirectories(const DiskVolume &volume, const QString &inside, const
             lock.emplace(volume.image, name);
         drive.makeDirectory(path, name);
     }
+    if (lock)
+        lock->flush();
 }
 
 std::int64_t imageFileLength(const DiskVolume &volume, const QString &inside, const QString &name)

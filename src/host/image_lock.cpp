@@ -107,7 +107,7 @@ QString imageUser(const QString &image, bool writersOnly)
 }
 
 ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
-    : m_fd(::open(encoded(image).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    : m_name(name), m_fd(::open(encoded(image).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
 {
     if (m_fd.get() < 0) {
         throw HostError(QStringLiteral("cannot write %1: cannot open the disk image %2: %3")
@@ -139,6 +139,12 @@ ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
         throw HostError(QStringLiteral("cannot write %1: cannot lock the disk image %2: %3")
                             .arg(name, image, systemReason()));
     }
+}
+
+void ImageWriteLock::flush()
+{
+    if (::fsync(m_fd.get()) != 0)
+        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, systemReason()));
 }
 
 } // namespace vantrel

@@ -39,7 +39,13 @@ public:
     // first").
     ImageWriteLock(const QString &image, const QString &name);
 
+    // Flushes what mtools wrote into the image to the disk, as the writer
+    // of a native file does before it reports success. Throws HostError
+    // "cannot write <name>: <reason>" when the flush fails.
+    void flush();
+
 private:
+    QString m_name;
     posix::Fd m_fd;
 };
 
