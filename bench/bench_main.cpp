@@ -34,6 +34,12 @@
 // intervals and the CPU time per tick; run it under a real X server
 // (xvfb-run) for figures that include the window system.
 //
+// BM_ImageDrive times the slot operations on a drive C that is a 16 MiB
+// FAT16 disk image, through the console tool's host and mtools, and counts
+// the mtools processes each one starts (mtools_per_op). The whole-process
+// figure, install and read back as a user runs them, comes from
+// scripts/image-speed.sh.
+//
 // Qt may convert or paint on worker threads, so the CPU time of these
 // counts every thread of the process.
 //
@@ -49,6 +55,7 @@
 #include "image/animate.h"
 #include "image/gif_export.h"
 #include "image/logo_format.h"
+#include "host/mtools_drive.h"
 #include "logo/slots.h"
 
 #include <benchmark/benchmark.h>
@@ -61,6 +68,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -70,6 +79,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -546,6 +556,135 @@ void BM_PreviewJitter(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PreviewJitter)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A FAT16 disk image made as a user makes one, as drive C while it lives,
+// with the Windows and program directories and a logo beside it.
+class ImageDriveFiles {
+public:
+    ImageDriveFiles()
+    {
+        m_image = m_dir.filePath("win95.img");
+        run("truncate", {"-s", "16M", m_image});
+        run("sfdisk", {"-q", "--no-tell-kernel", m_image}, "label: dos\nstart=2048, type=6, bootable\n");
+        run("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_image, "15360"});
+        m_oldDrive = qgetenv("VANTREL_DRIVE_C");
+        qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_image));
+        QFile logo(logoPath());
+        if (!logo.open(QIODevice::WriteOnly) || logo.write(shutdownPicture()) != qint64(kLogoLength))
+            throw std::runtime_error("cannot write the logo");
+        logo.close();
+        const QString stock = m_image + "@@1048576";
+        run("mmd", {"-i", stock, "::/WINDOWS", "::/vantrel"});
+        run("mcopy", {"-i", stock, logoPath(), "::/vantrel/logow.sys"});
+    }
+    ~ImageDriveFiles() { qputenv("VANTREL_DRIVE_C", m_oldDrive); }
+    QString logoPath() const { return m_dir.filePath("logo.sys"); }
+    QString copyPath() const { return m_dir.filePath("copy.sys"); }
+
+private:
+    static void run(const QString &program, const QStringList &arguments,
+                    const QByteArray &input = {})
+    {
+        QProcess process;
+        QString found = QStandardPaths::findExecutable(program);
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(program, {"/usr/sbin", "/sbin"});
+        process.start(found, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished();
+        if (process.exitCode() != 0)
+            throw std::runtime_error(program.toStdString() + " failed");
+    }
+
+    QTemporaryDir m_dir;
+    QString m_image;
+    QByteArray m_oldDrive;
+};
+
+void imageDriveBenchmark(benchmark::State &state,
+                         const std::function<void(Host &, const ImageDriveFiles &)> &operation,
+                         const std::function<void(Host &, const ImageDriveFiles &)> &prepare)
+{
+    const ImageDriveFiles files;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    long processes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (prepare)
+            prepare(host, files);
+        const long before = MtoolsDrive::processesStarted();
+        state.ResumeTiming();
+        operation(host, files);
+        processes += MtoolsDrive::processesStarted() - before;
+    }
+    state.counters["mtools_per_op"] = double(processes) / double(state.iterations());
+}
+
+void BM_ImageDrive(benchmark::State &state, int which)
+{
+    const QString windows = QStringLiteral("C:\\WINDOWS\\");
+    const auto install = [&](Host &host, const ImageDriveFiles &files) {
+        ChangeSlot(host, LogoSlot::Startup, files.logoPath(), windows);
+    };
+    const auto removeStartup = [](Host &host, const ImageDriveFiles &) {
+        try {
+            host.deleteFile("C:\\logo.sys");
+        } catch (const HostError &) {
+        }
+    };
+    const auto readBack = [](Host &host, const ImageDriveFiles &) {
+        std::vector<std::uint8_t> bytes(kLogoLength);
+        host.openBinary("C:\\logo.sys", FileAccess::Read)->readAt(0, bytes);
+    };
+    switch (which) {
+    case 0: // install over an installed logo
+        imageDriveBenchmark(state, install, install);
+        break;
+    case 1: // install where there is none
+        imageDriveBenchmark(state, install, removeStartup);
+        break;
+    case 2: // read the installed logo back
+        imageDriveBenchmark(state, readBack, install);
+        break;
+    case 3: // its length, as the animation maker asks
+        imageDriveBenchmark(
+            state, [](Host &host, const ImageDriveFiles &) { host.fileLength("C:\\logo.sys"); },
+            install);
+        break;
+    case 4: // Restore Startup
+        imageDriveBenchmark(
+            state, [&](Host &host, const ImageDriveFiles &) {
+                RestoreSlot(host, LogoSlot::Startup, windows);
+            },
+            install);
+        break;
+    case 5: // Restore Shutdown: a copy within the image
+        imageDriveBenchmark(
+            state, [&](Host &host, const ImageDriveFiles &) {
+                RestoreSlot(host, LogoSlot::Shutdown, windows);
+            },
+            nullptr);
+        break;
+    case 6: // a copy out, as a backup takes one
+        imageDriveBenchmark(
+            state, [](Host &host, const ImageDriveFiles &files) {
+                host.copyFile("C:\\logo.sys", files.copyPath());
+            },
+            install);
+        break;
+    default:
+        break;
+    }
+}
+BENCHMARK_CAPTURE(BM_ImageDrive, install_over_old, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, install_new, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, read_back, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, file_length, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, restore_startup, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, restore_shutdown, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, copy_out, 6)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

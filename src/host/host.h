@@ -156,6 +156,17 @@ public:
     // The native path a program path stands for.
     virtual QString nativePath(const QString &path) = 0;
 
+    // The text that names the drive holding `path` for good, however the
+    // drive and the path are spelt: a disk image's canonical path and
+    // partition ("/home/me/win95.img@1"), or a directory drive's canonical
+    // path. Empty for a path on no drive (native or relative), and from a
+    // host without drives.
+    virtual QString driveIdentity(const QString &path)
+    {
+        (void)path;
+        return {};
+    }
+
     // Starts a program and returns at once. The line is split into the
     // program and the rest, which reaches the program as one argument; no
     // shell is involved. Throws when nothing could be started.

@@ -342,6 +342,13 @@ QString backupRoot()
 
 QString backupDriveName(Host &host, const QString &slotPath)
 {
+    // A drive the host knows names itself, a disk image by its file and
+    // partition; a path on no drive is kept by its directory.
+    if (DriveMap::isDosPath(slotPath)) {
+        const QString identity = host.driveIdentity(slotPath);
+        if (!identity.isEmpty())
+            return identity;
+    }
     const QString native = DriveMap::isDosPath(slotPath)
                                ? host.nativePath(slotPath.left(2) + '\\')
                                : QFileInfo(host.nativePath(slotPath)).absolutePath();

@@ -66,9 +66,10 @@ struct KeptCopy {
 // The directory all copies live in: $XDG_DATA_HOME/vantrel/backups.
 QString backupRoot();
 
-// The name the backups know the drive holding `slotPath` by. For a
-// directory drive it is the canonical native path of the drive's root
-// (of the file's directory for a path without a drive letter), so that
+// The name the backups know the drive holding `slotPath` by: what the host
+// says the drive is (Host::driveIdentity: a disk image's canonical path and
+// partition, a directory drive's canonical path), or the canonical native
+// directory of a path without a drive letter, so that
 // the same drive reached through another spelling or a symbolic link
 // keeps one set of copies. This is the one place that names a drive: one
 // that is not a directory says here what it is. Throws HostError when

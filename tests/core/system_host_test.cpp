@@ -748,6 +748,40 @@ TEST(WindowsDirectory, ReportsTheDirectoryThroughTheBufferProtocol)
     EXPECT_EQ(host.windowsDirectory(tiny, 5), 0u);
 }
 
+// Windows 95 and 98 record their directory in C:\MSDOS.SYS; anything that
+// does not name one on drive C leaves the usual C:\WINDOWS.
+TEST(WindowsDirectory, IsTheOneMsdosSysNames)
+{
+    struct Case {
+        const char *what;
+        std::optional<QByteArray> msdosSys;
+        const char *directory;
+    };
+    const Case cases[] = {
+        {"Windows 98", QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n"
+                                  "HostWinBootDrv=C\r\n\r\n[Options]\r\nBootGUI=1\r\n"),
+         "C:\\WIN98"},
+        {"any case, spaces", QByteArray("[paths]\nwindir = c:\\Win95  \n"), "c:\\Win95"},
+        {"no file", std::nullopt, "C:\\WINDOWS"},
+        {"another section", QByteArray("[Options]\r\nWinDir=C:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"another drive", QByteArray("[Paths]\r\nWinDir=D:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"another key", QByteArray("[Paths]\r\nWinDirX=C:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"not ASCII", QByteArray("[Paths]\r\nWinDir=C:\\W\xc9N\r\n"), "C:\\WINDOWS"},
+        {"MS-DOS's own, a program", QByteArray(40000, '\xe9'), "C:\\WINDOWS"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        if (c.msdosSys)
+            drive.write("MSDOS.SYS", *c.msdosSys);
+        TestSystemHost host;
+        char buffer[255];
+        const unsigned length = host.windowsDirectory(buffer, 255);
+        EXPECT_EQ(QByteArray(buffer), QByteArray(c.directory));
+        EXPECT_EQ(length, std::strlen(c.directory));
+    }
+}
+
 class TempDirectory : public ::testing::Test {
 protected:
     void SetUp() override
