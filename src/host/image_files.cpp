@@ -102,24 +102,15 @@ private:
 };
 
 // The new content in a private file until commit() puts it into the image.
-class ImageReplacement : public Replacement {
+class ImageReplacement : public posix::StagedReplacement {
 public:
     ImageReplacement(std::shared_ptr<QTemporaryDir> directory, QString staged, int fd,
                      DiskVolume volume, QString inside, QString name)
-        : m_directory(std::move(directory)), m_staged(std::move(staged)), m_file(fd, name),
-          m_volume(std::move(volume)), m_inside(std::move(inside)), m_name(std::move(name))
+        : StagedReplacement(fd, name), m_directory(std::move(directory)),
+          m_staged(std::move(staged)), m_volume(std::move(volume)), m_inside(std::move(inside)),
+          m_name(std::move(name))
     {}
 
-    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
-    {
-        m_file.readAt(offset, into);
-    }
-    void read(std::span<std::uint8_t> into) override { m_file.read(into); }
-    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
-    {
-        m_file.writeAt(offset, data);
-    }
-    void write(std::span<const std::uint8_t> data) override { m_file.write(data); }
     void close() override { discard(); }
 
     void commit() override
@@ -127,7 +118,7 @@ public:
         if (!m_directory)
             throw HostError(QStringLiteral("%1 is closed").arg(m_name));
         try {
-            m_file.close();
+            m_stage.close();
             putIntoImage(m_volume, m_staged, m_inside, m_name);
         } catch (const HostError &) {
             discard();
@@ -140,7 +131,7 @@ private:
     void discard()
     {
         try {
-            m_file.close();
+            m_stage.close();
         } catch (const HostError &) {
             // The new content is being thrown away anyway.
         }
@@ -149,7 +140,6 @@ private:
 
     std::shared_ptr<QTemporaryDir> m_directory;
     QString m_staged;
-    PosixBinaryFile m_file;
     DiskVolume m_volume;
     QString m_inside;
     QString m_name;
