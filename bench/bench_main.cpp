@@ -8,6 +8,16 @@
 // the same BinaryFile calls with the same block sizes and nothing else, so it is the floor the
 // transform can be held against.
 //
+// BM_ChangeSlotWithBackup installs a logo bitmap into the start-up slot of a temporary drive with
+// ChangeSlot, which first keeps what the slot held; the goal is at most twice BM_CopyLogo. It
+// alternates two pictures, so after the first two changes both are kept and a backup costs a read
+// and a hash of the slot and the rewrite of the small index that makes the replaced one the
+// newest. BM_ChangeSlotWithNewContent installs a new picture each time, so that each backup also
+// writes a 129078-byte copy and, past the 21st, removes the oldest. BM_CopySlotFile is the change
+// as it was before it kept anything, the host's copy alone: like every write of the program it is
+// flushed to disk before it is renamed into place, which BM_CopyLogo's in-place writes are not, so
+// on a disk (not tmpfs) the flushes, not the bytes, set all three figures.
+//
 // BM_ExportGif makes the GIF of an animated logo at 640 x 480 in memory. The goal, for S = 236,
 // is the stock shutdown picture with a band of the 20 animated entries across its foot, as a
 // start-up logo usually moves; beside it a picture whose every pixel cycles, the most a logo can
@@ -24,6 +34,12 @@
 // intervals and the CPU time per tick; run it under a real X server
 // (xvfb-run) for figures that include the window system.
 //
+// BM_ImageDrive times the slot operations on a drive C that is a 16 MiB
+// FAT16 disk image, through the console tool's host and mtools, and counts
+// the mtools processes each one starts (mtools_per_op). The whole-process
+// figure, install and read back as a user runs them, comes from
+// scripts/image-speed.sh.
+//
 // Qt may convert or paint on worker threads, so the CPU time of these
 // counts every thread of the process.
 //
@@ -39,6 +55,8 @@
 #include "image/animate.h"
 #include "image/gif_export.h"
 #include "image/logo_format.h"
+#include "host/mtools_drive.h"
+#include "logo/slots.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,6 +68,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -58,6 +78,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -184,6 +206,103 @@ void BM_CopyLogo(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * kLogoLength);
 }
 BENCHMARK(BM_CopyLogo);
+
+// A temporary drive C and data directory for the slot benchmarks, with the environment put
+// back afterwards.
+class SlotDrive {
+public:
+    SlotDrive()
+    {
+        if (!m_drive.isValid() || !m_data.isValid())
+            throw std::runtime_error("cannot create a temporary directory");
+        for (const char *name : {"VANTREL_DRIVE_C", "XDG_DATA_HOME"})
+            m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+        qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_drive.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
+        QByteArray logo(qsizetype(kLogoLength), '\0');
+        const std::vector<std::uint8_t> block = pixelBlock();
+        for (qsizetype i = 0; i < logo.size(); ++i)
+            logo[i] = char(block[std::size_t(i) % block.size()]);
+        write("logo.sys", logo);
+        logo[kHeaderBlockLength] = char(~logo[kHeaderBlockLength]);
+        write("a.bmp", logo);
+        logo[kHeaderBlockLength + 1] = char(~logo[kHeaderBlockLength + 1]);
+        write("b.bmp", logo);
+    }
+    ~SlotDrive()
+    {
+        for (const Saved &saved : m_saved) {
+            if (saved.wasSet)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(m_drive.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            throw std::runtime_error("cannot write " + name.toStdString());
+    }
+
+private:
+    struct Saved {
+        const char *name;
+        bool wasSet;
+        QByteArray value;
+    };
+    QTemporaryDir m_drive;
+    QTemporaryDir m_data;
+    std::vector<Saved> m_saved;
+};
+
+void BM_ChangeSlotWithBackup(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString windows = QueryWindowsDirectory(host);
+    const QString sources[] = {QStringLiteral("C:\\a.bmp"), QStringLiteral("C:\\b.bmp")};
+    std::size_t next = 0;
+    for (auto _ : state)
+        ChangeSlot(host, LogoSlot::Startup, sources[next++ % 2], windows);
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_ChangeSlotWithBackup);
+
+void BM_ChangeSlotWithNewContent(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString windows = QueryWindowsDirectory(host);
+    QByteArray logo(qsizetype(kLogoLength), '\x55');
+    std::uint32_t count = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ++count;
+        std::memcpy(logo.data() + kHeaderBlockLength, &count, sizeof count);
+        drive.write("new.bmp", logo);
+        state.ResumeTiming();
+        ChangeSlot(host, LogoSlot::Startup, QStringLiteral("C:\\new.bmp"), windows);
+    }
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_ChangeSlotWithNewContent);
+
+void BM_CopySlotFile(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    const QString sources[] = {QStringLiteral("C:\\a.bmp"), QStringLiteral("C:\\b.bmp")};
+    std::size_t next = 0;
+    for (auto _ : state)
+        host.copyFile(sources[next++ % 2], QStringLiteral("c:\\logo.sys"));
+    state.SetBytesProcessed(state.iterations() * kLogoLength);
+}
+BENCHMARK(BM_CopySlotFile);
 
 // A stock picture with `start` in byte 50 and, when `band` is set, a band across picture rows
 // 380..391 whose colours (entries start..255, blue to white) run from left to right, as
@@ -437,6 +556,135 @@ void BM_PreviewJitter(benchmark::State &state)
     }
 }
 BENCHMARK(BM_PreviewJitter)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A FAT16 disk image made as a user makes one, as drive C while it lives,
+// with the Windows and program directories and a logo beside it.
+class ImageDriveFiles {
+public:
+    ImageDriveFiles()
+    {
+        m_image = m_dir.filePath("win95.img");
+        run("truncate", {"-s", "16M", m_image});
+        run("sfdisk", {"-q", "--no-tell-kernel", m_image}, "label: dos\nstart=2048, type=6, bootable\n");
+        run("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_image, "15360"});
+        m_oldDrive = qgetenv("VANTREL_DRIVE_C");
+        qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_image));
+        QFile logo(logoPath());
+        if (!logo.open(QIODevice::WriteOnly) || logo.write(shutdownPicture()) != qint64(kLogoLength))
+            throw std::runtime_error("cannot write the logo");
+        logo.close();
+        const QString stock = m_image + "@@1048576";
+        run("mmd", {"-i", stock, "::/WINDOWS", "::/vantrel"});
+        run("mcopy", {"-i", stock, logoPath(), "::/vantrel/logow.sys"});
+    }
+    ~ImageDriveFiles() { qputenv("VANTREL_DRIVE_C", m_oldDrive); }
+    QString logoPath() const { return m_dir.filePath("logo.sys"); }
+    QString copyPath() const { return m_dir.filePath("copy.sys"); }
+
+private:
+    static void run(const QString &program, const QStringList &arguments,
+                    const QByteArray &input = {})
+    {
+        QProcess process;
+        QString found = QStandardPaths::findExecutable(program);
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(program, {"/usr/sbin", "/sbin"});
+        process.start(found, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished();
+        if (process.exitCode() != 0)
+            throw std::runtime_error(program.toStdString() + " failed");
+    }
+
+    QTemporaryDir m_dir;
+    QString m_image;
+    QByteArray m_oldDrive;
+};
+
+void imageDriveBenchmark(benchmark::State &state,
+                         const std::function<void(Host &, const ImageDriveFiles &)> &operation,
+                         const std::function<void(Host &, const ImageDriveFiles &)> &prepare)
+{
+    const ImageDriveFiles files;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    long processes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (prepare)
+            prepare(host, files);
+        const long before = MtoolsDrive::processesStarted();
+        state.ResumeTiming();
+        operation(host, files);
+        processes += MtoolsDrive::processesStarted() - before;
+    }
+    state.counters["mtools_per_op"] = double(processes) / double(state.iterations());
+}
+
+void BM_ImageDrive(benchmark::State &state, int which)
+{
+    const QString windows = QStringLiteral("C:\\WINDOWS\\");
+    const auto install = [&](Host &host, const ImageDriveFiles &files) {
+        ChangeSlot(host, LogoSlot::Startup, files.logoPath(), windows);
+    };
+    const auto removeStartup = [](Host &host, const ImageDriveFiles &) {
+        try {
+            host.deleteFile("C:\\logo.sys");
+        } catch (const HostError &) {
+        }
+    };
+    const auto readBack = [](Host &host, const ImageDriveFiles &) {
+        std::vector<std::uint8_t> bytes(kLogoLength);
+        host.openBinary("C:\\logo.sys", FileAccess::Read)->readAt(0, bytes);
+    };
+    switch (which) {
+    case 0: // install over an installed logo
+        imageDriveBenchmark(state, install, install);
+        break;
+    case 1: // install where there is none
+        imageDriveBenchmark(state, install, removeStartup);
+        break;
+    case 2: // read the installed logo back
+        imageDriveBenchmark(state, readBack, install);
+        break;
+    case 3: // its length, as the animation maker asks
+        imageDriveBenchmark(
+            state, [](Host &host, const ImageDriveFiles &) { host.fileLength("C:\\logo.sys"); },
+            install);
+        break;
+    case 4: // Restore Startup
+        imageDriveBenchmark(
+            state, [&](Host &host, const ImageDriveFiles &) {
+                RestoreSlot(host, LogoSlot::Startup, windows);
+            },
+            install);
+        break;
+    case 5: // Restore Shutdown: a copy within the image
+        imageDriveBenchmark(
+            state, [&](Host &host, const ImageDriveFiles &) {
+                RestoreSlot(host, LogoSlot::Shutdown, windows);
+            },
+            nullptr);
+        break;
+    case 6: // a copy out, as a backup takes one
+        imageDriveBenchmark(
+            state, [](Host &host, const ImageDriveFiles &files) {
+                host.copyFile("C:\\logo.sys", files.copyPath());
+            },
+            install);
+        break;
+    default:
+        break;
+    }
+}
+BENCHMARK_CAPTURE(BM_ImageDrive, install_over_old, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, install_new, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, read_back, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, file_length, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, restore_startup, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, restore_shutdown, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImageDrive, copy_out, 6)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -49,12 +49,15 @@ export VANTREL_DRIVE_C="$work/drive" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOM
   XDG_CACHE_HOME="$work/cache"
 mkdir -p "$VANTREL_DRIVE_C"
 
+# The inputs are made afresh on every run (the texture and the noise are
+# random), and both tools get the same files.
+#
 # A sky from deep blue to evening orange with cloudy texture, a sun and two
 # hills, saved as a camera would: JPEG.
 scene() {
   local size=$1 out=$2
   local w=${size%x*} h=${size#*x}
-  "$magick" -seed 7 -size "$size" gradient:'#1d3f8c'-'#f4b27a' \
+  "$magick" -size "$size" gradient:'#1d3f8c'-'#f4b27a' \
     \( -size "$size" plasma:'#808080'-'#808080' -blur 0x3 -modulate 100,60 \) \
     -compose overlay -composite \
     -fill '#fff2b0' -draw "circle $((w * 72 / 100)),$((h * 40 / 100)) $((w * 72 / 100)),$((h * 49 / 100))" \
@@ -80,7 +83,7 @@ logo() {
 scene 1920x1080 "$work/scene-1920x1080.jpg"
 scene 800x600 "$work/scene-800x600.jpg"
 logo
-"$magick" -seed 11 -size 640x480 xc:gray50 +noise Random -depth 8 "$work/noise-640x480.png"
+"$magick" -size 640x480 xc:gray50 +noise Random -depth 8 "$work/noise-640x480.png"
 
 # "wall cpu": milliseconds of wall-clock and of processor time (user and
 # system) the command takes, each the median of $runs runs. The processor

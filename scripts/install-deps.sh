@@ -16,6 +16,7 @@ packages=(
   xvfb xauth
   fonts-dejavu-core fonts-liberation2 fonts-urw-base35
   desktop-file-utils appstream help2man groff-base man-db dpkg-dev libx11-dev
+  mtools dosfstools fdisk
 )
 
 missing=()

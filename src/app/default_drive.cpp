@@ -52,6 +52,12 @@ picture from C:\vantrel\ back into the slot.
 
 Restore All does all three at once and says nothing, whatever happens.
 
+Nothing is lost: before Vantrel replaces or deletes a slot file, it keeps
+a copy of it outside the drive, in ~/.local/share/vantrel/backups. The
+first picture it finds in a slot, the drive's original, is always kept;
+of the others the newest 20 stay. "vantrel-cli backups" lists them and
+"vantrel-cli undo" puts one back.
+
 The View menu (Startup, Shutdown, Switch off) shows what a slot holds.
 
 Edit bitmap opens the chosen file in Paint.
@@ -103,6 +109,13 @@ vantrel-cli does the same work without windows:
   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
       writes the logo's palette animation as an animated GIF, to watch
       it move without starting Windows
+  vantrel-cli backups [startup|shutdown|switchoff]
+      lists the copies Vantrel kept of the files it replaced, newest first
+  vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
+      puts a kept copy back, the newest by default or the drive's original
+  vantrel-cli setup
+      makes C:\vantrel\ on a drive you named, with copies of its own
+      shutdown pictures as the ones Restore puts back
 
 "vantrel-cli COMMAND --help" explains each command.
 

@@ -40,18 +40,6 @@ Rgb blend(Rgb from, Rgb to, int num, int den)
             from.b + (to.b - from.b) * num / den};
 }
 
-void putU16(QByteArray &out, std::uint32_t value)
-{
-    out.append(char(value & 0xFF));
-    out.append(char((value >> 8) & 0xFF));
-}
-
-void putU32(QByteArray &out, std::uint32_t value)
-{
-    putU16(out, value & 0xFFFF);
-    putU16(out, value >> 16);
-}
-
 // An 8-bit picture with its palette, filled entry by entry as the layers
 // are drawn. Rows are held top first; toLogo() stores them bottom first.
 class Canvas {
@@ -73,24 +61,10 @@ public:
     {
         QByteArray out;
         out.reserve(int(kLogoLength));
-        out.append("BM");
-        putU32(out, std::uint32_t(kLogoLength));
-        putU16(out, 0);
-        putU16(out, 0);
-        putU32(out, std::uint32_t(kHeaderBlockLength));
-        putU32(out, std::uint32_t(kInfoHeaderLength));
-        putU32(out, kLogoWidth);
-        // Positive: the bottom row is stored first.
-        putU32(out, kLogoHeight);
-        putU16(out, 1);
-        putU16(out, 8);
-        putU32(out, 0);
-        putU32(out, std::uint32_t(kPixelAreaLength));
+        std::array<std::uint8_t, kPaletteOffset> headers{};
         // About 72 dots per inch; nothing reads it.
-        putU32(out, 2835);
-        putU32(out, 2835);
-        putU32(out, std::uint32_t(kPaletteEntries));
-        putU32(out, 0);
+        writeLogoHeaders(headers, 2835, 0);
+        out.append(reinterpret_cast<const char *>(headers.data()), qsizetype(headers.size()));
         for (const Rgb &colour : m_palette) {
             out.append(char(colour.b));
             out.append(char(colour.g));

@@ -125,7 +125,7 @@ void blur(QImage &image, int rx, int ry)
 // A reproducible stream of numbers for the clouds' shapes.
 class Dice {
 public:
-    explicit Dice(std::uint32_t seed) : m_state(seed) {}
+    explicit Dice(std::uint32_t start) : m_state(start) {}
     // A number from 0 to 1.
     qreal next()
     {

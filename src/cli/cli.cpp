@@ -4,6 +4,7 @@
 #include "app/default_drive.h"
 #include "host/drive_map.h"
 #include "host/file_replacement.h"
+#include "host/mtools_drive.h"
 #include "image/logo_format.h"
 #include "logo/slots.h"
 
@@ -31,12 +32,20 @@ const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
                       "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
                       "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
                       "                                      write a logo's animation as a GIF\n"
+                      "  backups [startup|shutdown|switchoff]\n"
+                      "                                      list the copies kept of replaced slot files\n"
+                      "  undo startup|shutdown|switchoff [--to ID|original]\n"
+                      "                                      put a kept copy back into a slot\n"
+                      "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
                       "\n"
                       "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
+                      "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
+                      "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
                       "Run 'vantrel-cli <command> --help' for more.\n";
 
 const char kWhereUsage[] = "usage: vantrel-cli where\n"
-                           "Prints the directory that stands for drive C, the Windows directory, and\n"
+                           "Prints the directory that stands for drive C (or its disk image, partition,\n"
+                           "file system and label), the Windows directory, and\n"
                            "for each logo slot its path, the native file and whether one is installed;\n"
                            "then any file an interrupted write left beside a slot. Changes nothing.\n";
 
@@ -46,25 +55,58 @@ const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switch
 
 const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
                              "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
-                             "from C:\\vantrel\\ back; all does the three and reports nothing.\n";
-
-std::optional<LogoSlot> parseSlot(const QString &word)
-{
-    const QString w = word.toLower();
-    if (w == "startup")
-        return LogoSlot::Startup;
-    if (w == "shutdown")
-        return LogoSlot::Shutdown;
-    if (w == "switchoff" || w == "switch-off")
-        return LogoSlot::SwitchOff;
-    return std::nullopt;
-}
+                             "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
+                             "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
 
 bool wantsHelp(const QStringList &arguments)
 {
     return arguments.contains("--help") || arguments.contains("-h");
 }
 
+
+QString partitionText(const DiskVolume &volume)
+{
+    if (volume.partition == 0)
+        return QStringLiteral("one volume filling it, no partition table");
+    return QStringLiteral("partition %1, at byte %2").arg(volume.partition).arg(volume.offset);
+}
+
+// where, for a drive C that is a disk image: the slots are looked up
+// inside it, where no file is ever left over by an interrupted write.
+void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
+                  const QString &windows)
+{
+    QString label = MtoolsDrive(volume).label();
+    if (label.isEmpty())
+        label = volume.bootLabel;
+    out << "drive C:            disk image " << volume.image << "\n";
+    out << "image:              " << volume.container << ", " << partitionText(volume) << "\n";
+    out << "file system:        " << volume.fileSystem << ", "
+        << (label.isEmpty() ? QStringLiteral("no label") : "label " + label) << "\n";
+    out << "Windows directory:  " << windows << "  (in the image: " << host.locate(windows).inside
+        << ")\n";
+    out << "program directory:  C:\\vantrel\\  (in the image: "
+        << host.locate("C:\\vantrel\\").inside << ")\n";
+    for (const LogoSlot slot : kAllSlots) {
+        const QString path = installedPath(slot, windows);
+        out << QStringLiteral("%1 %2 %3  ")
+                   .arg(slotName(slot), -11)
+                   .arg(path, -22)
+                   .arg(host.locate(path).inside);
+        std::optional<std::int64_t> length;
+        try {
+            length = host.fileLength(path);
+        } catch (const HostError &error) {
+            // Not there is an answer; anything else is a failure to report.
+            if (!error.reason().startsWith("cannot find "))
+                throw;
+        }
+        if (length)
+            out << "(installed, " << *length << " bytes)\n";
+        else
+            out << (slot == LogoSlot::Startup ? "(not installed: the default)\n" : "(missing)\n");
+    }
+}
 
 int where(const QStringList &arguments, CliContext &context)
 {
@@ -79,6 +121,10 @@ int where(const QStringList &arguments, CliContext &context)
     QTextStream &out = context.out;
     try {
         const QString windows = QueryWindowsDirectory(host);
+        if (const Location root = host.locate("C:\\"); root.onImage()) {
+            whereOnImage(host, out, *root.volume, windows);
+            return kExitOk;
+        }
         const QString drive = host.nativePath("C:\\");
         out << "drive C:            " << drive;
         if (!QFileInfo(drive).isDir()) {
@@ -165,6 +211,20 @@ int install(const QStringList &arguments, CliContext &context)
     return kExitOk;
 }
 
+// A drive the user named often has no C:\vantrel\, and then there is
+// no stock picture to restore: say so, and what makes one.
+void explainMissingProgramDirectory(CliContext &context)
+{
+    try {
+        if (context.host.pathKind(QStringLiteral("C:\\vantrel\\")) != PathKind::Missing)
+            return;
+    } catch (const HostError &) {
+        return;
+    }
+    context.err << "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, "
+                   "with the drive's own pictures as the ones to restore\n";
+}
+
 int restore(const QStringList &arguments, CliContext &context)
 {
     if (wantsHelp(arguments)) {
@@ -188,12 +248,51 @@ int restore(const QStringList &arguments, CliContext &context)
     const std::optional<QString> reason = RestoreSlot(context.host, *slot, windows);
     if (reason) {
         context.err << "vantrel-cli: " << *reason << "\n";
+        if (*slot != LogoSlot::Startup)
+            explainMissingProgramDirectory(context);
         return kExitFailed;
     }
     return kExitOk;
 }
 
+// Takes a leading "--partition N" or "--partition=N" off `words` and
+// chooses that partition of drive C's disk image. Returns the usage
+// problem when the number is missing or not one, otherwise empty text.
+QString takePartitionOption(QStringList &words, ConsoleHost &host)
+{
+    if (words.isEmpty() || !(words.first() == "--partition" || words.first().startsWith("--partition=")))
+        return {};
+    QString number;
+    if (words.first() == "--partition") {
+        if (words.size() < 2)
+            return QStringLiteral("--partition needs a number");
+        number = words[1];
+        words.remove(0, 2);
+    } else {
+        number = words.first().section('=', 1);
+        words.removeFirst();
+    }
+    bool isNumber = false;
+    const int partition = number.toInt(&isNumber, 10);
+    if (!isNumber || partition < 0)
+        return QStringLiteral("--partition takes a partition number, not '%1'").arg(number);
+    host.choosePartition('C', partition);
+    return {};
+}
+
 } // namespace
+
+std::optional<LogoSlot> parseSlot(const QString &word)
+{
+    const QString w = word.toLower();
+    if (w == "startup")
+        return LogoSlot::Startup;
+    if (w == "shutdown")
+        return LogoSlot::Shutdown;
+    if (w == "switchoff" || w == "switch-off")
+        return LogoSlot::SwitchOff;
+    return std::nullopt;
+}
 
 int usageError(CliContext &context, const QString &problem, const char *usage)
 {
@@ -247,10 +346,13 @@ int runCli(const QStringList &arguments, CliContext &context)
             code = kExitFailed;
         return code;
     };
-    if (arguments.isEmpty())
+    QStringList words = arguments;
+    if (const QString problem = takePartitionOption(words, context.host); !problem.isEmpty())
+        return finish(usageError(context, problem, kUsage));
+    if (words.isEmpty())
         return finish(usageError(context, "no command given", kUsage));
-    const QString command = arguments.first();
-    const QStringList rest = arguments.mid(1);
+    const QString command = words.first();
+    const QStringList rest = words.mid(1);
     if (command == "--help" || command == "-h" || command == "help") {
         context.out << kUsage;
         return finish(kExitOk);
@@ -273,6 +375,12 @@ int runCli(const QStringList &arguments, CliContext &context)
         return finish(convertCommand(rest, context));
     if (command == "export")
         return finish(exportCommand(rest, context));
+    if (command == "backups")
+        return finish(backupsCommand(rest, context));
+    if (command == "undo")
+        return finish(undoCommand(rest, context));
+    if (command == "setup")
+        return finish(setupCommand(rest, context));
     return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
 }
 

@@ -11,6 +11,9 @@
 //   vantrel-cli check FILE...
 //   vantrel-cli convert INPUT OUTPUT [options]
 //   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
+//   vantrel-cli backups [startup|shutdown|switchoff]
+//   vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
+//   vantrel-cli setup
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
 // error), 2 a usage error. A failure to write standard output, such as a
@@ -18,12 +21,16 @@
 //
 // Arguments must be UTF-8: one that is not is refused before anything is
 // done, since decoded it would name another file than the one meant.
-// Only the commands that change something (install, restore, animate)
-// make the default drive when it is missing; --help, where and check only
-// look.
+// Only the commands that change something (install, restore, animate,
+// undo, setup) make the default drive when it is missing; --help, where,
+// check and backups only look.
+
+#include "logo/slots.h"
 
 #include <QStringList>
 #include <QTextStream>
+
+#include <optional>
 
 namespace vantrel {
 
@@ -59,6 +66,10 @@ DecodedArguments decodeArguments(int argc, const char *const *argv);
 // its own reason).
 void prepareDrive(CliContext &context);
 
+// The slot a command-line word names: "startup", "shutdown", "switchoff"
+// or "switch-off", in any case; nothing for another word.
+std::optional<LogoSlot> parseSlot(const QString &word);
+
 // Writes "vantrel-cli: <problem>" and the command's usage to standard
 // error and returns kExitUsage; for the commands' own use.
 int usageError(CliContext &context, const QString &problem, const char *usage);
@@ -84,5 +95,19 @@ int convertCommand(const QStringList &arguments, CliContext &context);
 // an animated GIF, and with --frames each frame as a PNG; refuses a LOGO
 // that is not a logo bitmap with check's reason, and writes nothing then.
 int exportCommand(const QStringList &arguments, CliContext &context);
+
+// The commands on the kept copies and the program directory
+// (cli_backups.cpp).
+
+// backups: lists the copies kept of each slot, or of one, newest first,
+// with check's verdict on each. Fails only when an index cannot be read.
+int backupsCommand(const QStringList &arguments, CliContext &context);
+// undo: puts a kept copy back into a slot (UndoSlot) and says which;
+// fails with the reason when none fits or the slot cannot be written.
+int undoCommand(const QStringList &arguments, CliContext &context);
+// setup: makes C:\vantrel\ with the readme and the stock pictures, from
+// the drive's own where it has them, and prints what it made. Leaves a
+// C:\vantrel\ that exists alone; never touches the slots.
+int setupCommand(const QStringList &arguments, CliContext &context);
 
 } // namespace vantrel

@@ -81,14 +81,21 @@ bool parseBand(const QString &text, ConvertOptions &options)
 // Whether `output` leads to the very file `input` does: the same path
 // written another way, a hard link or a symbolic link to it. Writing it
 // would destroy the picture being read. An output that does not exist yet
-// cannot be the input.
-bool isSameFile(Host &host, const QString &input, const QString &output)
+// cannot be the input. Inside a disk image, where FAT has no links, the
+// same file is the same path in the same volume, spelt in any case.
+bool isSameFile(SystemHost &host, const QString &input, const QString &output)
 {
+    const Location from = host.locate(input);
+    const Location to = host.locate(output);
+    if (from.onImage() || to.onImage()) {
+        return from.onImage() && to.onImage() && from.volume->identity() == to.volume->identity() &&
+               from.inside.compare(to.inside, Qt::CaseInsensitive) == 0;
+    }
     struct stat in {};
     struct stat out {};
-    if (::stat(QFile::encodeName(host.nativePath(input)).constData(), &in) != 0)
+    if (::stat(QFile::encodeName(from.native).constData(), &in) != 0)
         return false;
-    if (::stat(QFile::encodeName(host.nativePath(output)).constData(), &out) != 0)
+    if (::stat(QFile::encodeName(to.native).constData(), &out) != 0)
         return false;
     return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
@@ -182,7 +189,7 @@ int convertCommand(const QStringList &arguments, CliContext &context)
 
     const QString &input = files[0];
     const QString &output = files[1];
-    Host &host = context.host;
+    SystemHost &host = context.host;
     try {
         if (isSameFile(host, input, output)) {
             context.err << "vantrel-cli: " << output << " is the input " << input

@@ -12,7 +12,7 @@ void ConsoleHost::messageBox(const QString &prompt)
 
 QImage ConsoleHost::loadPicture(const QString &path)
 {
-    return readPicture(nativePath(path), path);
+    return readPicture(localFile(path).path(), path);
 }
 
 QSize ConsoleHost::screenSizeTwips()

@@ -334,7 +334,7 @@ void DesktopHost::beep()
 
 QImage DesktopHost::loadPicture(const QString &path)
 {
-    return readPicture(nativePath(path), path);
+    return readPicture(localFile(path).path(), path);
 }
 
 QSize DesktopHost::screenSizeTwips()

@@ -90,7 +90,7 @@ bool DriveMap::driveCIsDefault()
     return !qEnvironmentVariableIsSet(driveVariable('C').constData());
 }
 
-QString DriveMap::driveRoot(QChar letter) const
+QString DriveMap::driveValue(QChar letter) const
 {
     const QChar drive = letter.toUpper();
     const QByteArray variable = driveVariable(drive);
@@ -118,21 +118,94 @@ QString DriveMap::driveRoot(QChar letter) const
     return QDir::cleanPath(QDir(root).absolutePath());
 }
 
+std::optional<DiskVolume> DriveMap::driveImage(QChar letter) const
+{
+    const QChar drive = letter.toUpper();
+    const QString value = driveValue(drive);
+    const std::optional<int> chosen =
+        m_partitions.contains(drive) ? std::optional<int>(m_partitions.value(drive)) : std::nullopt;
+    const QFileInfo info(value);
+    // The whole value first: a file may well be called "disk@2".
+    if (info.isFile())
+        return inspectDiskImage(value, chosen);
+    const qsizetype at = value.lastIndexOf('@');
+    if (!info.exists() && at > 0) {
+        bool isNumber = false;
+        const int partition = value.mid(at + 1).toInt(&isNumber, 10);
+        const QString image = value.left(at);
+        if (isNumber && partition >= 0 && QFileInfo(image).isFile())
+            return inspectDiskImage(image, chosen ? chosen : std::optional<int>(partition));
+    }
+    if (chosen) {
+        throw HostError(QStringLiteral("a partition was chosen for drive %1:, but it is the "
+                                       "directory %2, not a disk image")
+                            .arg(drive)
+                            .arg(value));
+    }
+    return std::nullopt;
+}
+
+void DriveMap::choosePartition(QChar letter, int partition)
+{
+    m_partitions.insert(letter.toUpper(), partition);
+}
+
+QString DriveMap::driveRoot(QChar letter) const
+{
+    if (const std::optional<DiskVolume> image = driveImage(letter)) {
+        throw HostError(QStringLiteral("drive %1: is the disk image %2, not a directory")
+                            .arg(letter.toUpper())
+                            .arg(image->image));
+    }
+    return driveValue(letter);
+}
+
 bool DriveMap::isDosPath(const QString &path)
 {
     return path.size() >= 2 && path[1] == ':' && path[0].isLetter() && path[0].unicode() < 128;
 }
 
-QString DriveMap::toNative(const QString &path) const
+Location DriveMap::locate(const QString &path) const
 {
     refuseDamagedName(path);
-    if (path.startsWith('/'))
-        return path;
-    if (isDosPath(path)) {
-        const QString base = driveRoot(path[0]);
-        return resolveCaseInsensitive(base, clampToRoot(path.mid(2).replace('\\', '/')));
+    Location location;
+    if (path.startsWith('/')) {
+        location.native = path;
+    } else if (isDosPath(path)) {
+        const QString relative = clampToRoot(path.mid(2).replace('\\', '/'));
+        location.volume = driveImage(path[0]);
+        if (location.volume)
+            location.inside = '/' + relative;
+        else
+            location.native = resolveCaseInsensitive(driveValue(path[0]), relative);
+    } else {
+        location.native =
+            resolveCaseInsensitive(QDir::currentPath(), QString(path).replace('\\', '/'));
     }
-    return resolveCaseInsensitive(QDir::currentPath(), QString(path).replace('\\', '/'));
+    return location;
+}
+
+QString DriveMap::driveIdentity(const QString &path) const
+{
+    refuseDamagedName(path);
+    if (!isDosPath(path))
+        return {};
+    if (const std::optional<DiskVolume> image = driveImage(path[0]))
+        return image->identity();
+    const QString root = driveValue(path[0]);
+    const QString canonical = QFileInfo(root).canonicalFilePath();
+    return canonical.isEmpty() ? root : canonical;
+}
+
+QString DriveMap::toNative(const QString &path) const
+{
+    const Location location = locate(path);
+    if (location.onImage()) {
+        throw HostError(QStringLiteral("%1 lies inside the disk image %2, so it has no path of "
+                                       "its own")
+                            .arg(path, location.volume->image));
+    }
+    return location.native;
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes)

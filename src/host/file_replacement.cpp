@@ -111,31 +111,21 @@ void inherit(int fd, const Inheritance &from)
 
 // The new content in a temporary file beside the target until commit()
 // renames it into place.
-class RenamingReplacement : public Replacement {
+class RenamingReplacement : public posix::StagedReplacement {
 public:
     RenamingReplacement(int fd, QByteArray temporary, QByteArray target, QString name,
                         Inheritance inheritance)
-        : m_file(fd, name), m_temporary(std::move(temporary)), m_target(std::move(target)),
-          m_name(std::move(name)), m_inheritance(inheritance)
+        : StagedReplacement(fd, name), m_temporary(std::move(temporary)),
+          m_target(std::move(target)), m_name(std::move(name)), m_inheritance(inheritance)
     {}
     ~RenamingReplacement() override { discard(); }
 
-    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
-    {
-        m_file.readAt(offset, into);
-    }
-    void read(std::span<std::uint8_t> into) override { m_file.read(into); }
-    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
-    {
-        m_file.writeAt(offset, data);
-    }
-    void write(std::span<const std::uint8_t> data) override { m_file.write(data); }
     void close() override { discard(); }
 
     void startFrom(int old)
     {
         try {
-            posix::copyContent(old, m_file.descriptor());
+            posix::copyContent(old, m_stage.descriptor());
         } catch (const HostError &error) {
             discard();
             throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
@@ -146,12 +136,12 @@ public:
     {
         if (m_done)
             throw HostError(QStringLiteral("%1 is closed").arg(m_name));
-        const int fd = m_file.descriptor();
+        const int fd = m_stage.descriptor();
         inherit(fd, m_inheritance);
         if (::fsync(fd) != 0)
             failAndDiscard();
         try {
-            m_file.close();
+            m_stage.close();
         } catch (const HostError &) {
             failAndDiscard();
         }
@@ -178,14 +168,13 @@ private:
             return;
         m_done = true;
         try {
-            m_file.close();
+            m_stage.close();
         } catch (const HostError &) {
             // The new content is being thrown away anyway.
         }
         ::unlink(m_temporary.constData());
     }
 
-    PosixBinaryFile m_file;
     QByteArray m_temporary;
     QByteArray m_target;
     QString m_name;
@@ -197,23 +186,13 @@ private:
 // place. The target stays untouched until then, and commit() changes its
 // first byte only when the whole new content is ready and the space for it
 // reserved.
-class InPlaceReplacement : public Replacement {
+class InPlaceReplacement : public posix::StagedReplacement {
 public:
     InPlaceReplacement(int stage, Fd target, bool targetReadable, QString name)
-        : m_stage(stage, name), m_target(std::move(target)), m_targetReadable(targetReadable),
-          m_name(std::move(name))
+        : StagedReplacement(stage, name), m_target(std::move(target)),
+          m_targetReadable(targetReadable), m_name(std::move(name))
     {}
 
-    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
-    {
-        m_stage.readAt(offset, into);
-    }
-    void read(std::span<std::uint8_t> into) override { m_stage.read(into); }
-    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
-    {
-        m_stage.writeAt(offset, data);
-    }
-    void write(std::span<const std::uint8_t> data) override { m_stage.write(data); }
     void close() override { discard(); }
 
     void startFrom()
@@ -294,7 +273,6 @@ private:
         }
     }
 
-    PosixBinaryFile m_stage;
     Fd m_target;
     bool m_targetReadable;
     QString m_name;

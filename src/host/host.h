@@ -80,6 +80,15 @@ enum class ReplaceFrom {
     OldContent,
 };
 
+// What a path names, as pathKind reports it.
+enum class PathKind {
+    Missing,
+    File,
+    Directory,
+    // Anything else: a device, a FIFO, a socket, a dangling symbolic link.
+    Other,
+};
+
 enum class FileAccess {
     // Reading only; a missing file is an error.
     Read,
@@ -130,6 +139,14 @@ public:
     virtual void deleteFile(const QString &path) = 0;
     // Length in bytes; a missing file is an error.
     virtual std::int64_t fileLength(const QString &path) = 0;
+    // What is at `path`, a symbolic link followed. Throws HostError only
+    // when that cannot be told (a directory on the way that may not be
+    // searched, an unmapped drive, a damaged name).
+    virtual PathKind pathKind(const QString &path) = 0;
+    // Makes the directory `path` and the missing ones above it; one that is
+    // there already is fine. Throws HostError when something else is in the
+    // way or a directory cannot be made.
+    virtual void makeDirectories(const QString &path) = 0;
     virtual std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) = 0;
     // Starts replacing the file at `path` (see Replacement), with the current
     // position at byte 0. Throws HostError
@@ -138,6 +155,17 @@ public:
 
     // The native path a program path stands for.
     virtual QString nativePath(const QString &path) = 0;
+
+    // The text that names the drive holding `path` for good, however the
+    // drive and the path are spelt: a disk image's canonical path and
+    // partition ("/home/me/win95.img@1"), or a directory drive's canonical
+    // path. Empty for a path on no drive (native or relative), and from a
+    // host without drives.
+    virtual QString driveIdentity(const QString &path)
+    {
+        (void)path;
+        return {};
+    }
 
     // Starts a program and returns at once. The line is split into the
     // program and the rest, which reaches the program as one argument; no

@@ -83,4 +83,27 @@ private:
     std::int64_t m_position = 0;
 };
 
+// A Replacement whose new content goes to a descriptor of its own, a
+// private file, until commit() puts it in place. The kinds of replacement
+// differ only in how they commit and discard; reading and writing the new
+// content is the same for all.
+class StagedReplacement : public Replacement {
+public:
+    StagedReplacement(int fd, QString name) : m_stage(fd, std::move(name)) {}
+
+    void readAt(std::int64_t offset, std::span<std::uint8_t> into) override
+    {
+        m_stage.readAt(offset, into);
+    }
+    void read(std::span<std::uint8_t> into) override { m_stage.read(into); }
+    void writeAt(std::int64_t offset, std::span<const std::uint8_t> data) override
+    {
+        m_stage.writeAt(offset, data);
+    }
+    void write(std::span<const std::uint8_t> data) override { m_stage.write(data); }
+
+protected:
+    PosixBinaryFile m_stage;
+};
+
 } // namespace vantrel::posix

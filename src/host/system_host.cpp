@@ -1,6 +1,8 @@
 #include "host/system_host.h"
 
 #include "host/file_replacement.h"
+#include "host/image_files.h"
+#include "host/mtools_drive.h"
 #include "host/posix_file.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -85,10 +88,34 @@ QString SystemHost::nativePath(const QString &path)
     return m_drives.toNative(path);
 }
 
+Location SystemHost::locate(const QString &path) const
+{
+    return m_drives.locate(path);
+}
+
+void SystemHost::choosePartition(QChar drive, int partition)
+{
+    m_drives.choosePartition(drive, partition);
+}
+
+QString SystemHost::driveIdentity(const QString &path)
+{
+    return m_drives.driveIdentity(path);
+}
+
+LocalFile SystemHost::localFile(const QString &path)
+{
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return copyOutOfImage(*location.volume, location.inside, path);
+    return LocalFile(location.native);
+}
+
 void SystemHost::copyFile(const QString &source, const QString &destination)
 {
-    const Fd in =
-        openRegularFile(nativePath(source), source, O_RDONLY, QStringLiteral("cannot copy"));
+    // A source inside a disk image is read from a private copy.
+    const LocalFile from = localFile(source);
+    const Fd in = openRegularFile(from.path(), source, O_RDONLY, QStringLiteral("cannot copy"));
     const std::unique_ptr<Replacement> out = replaceFile(destination, ReplaceFrom::Nothing);
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (;;) {
@@ -106,7 +133,12 @@ void SystemHost::copyFile(const QString &source, const QString &destination)
 
 void SystemHost::deleteFile(const QString &path)
 {
-    const QString native = nativePath(path);
+    const Location location = m_drives.locate(path);
+    if (location.onImage()) {
+        deleteImageFile(*location.volume, location.inside, path);
+        return;
+    }
+    const QString native = location.native;
     struct stat info {};
     if (::lstat(encoded(native).constData(), &info) != 0)
         fail(QStringLiteral("cannot delete"), path);
@@ -118,8 +150,11 @@ void SystemHost::deleteFile(const QString &path)
 
 std::int64_t SystemHost::fileLength(const QString &path)
 {
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return imageFileLength(*location.volume, location.inside, path);
     struct stat info {};
-    if (::stat(encoded(nativePath(path)).constData(), &info) != 0)
+    if (::stat(encoded(location.native).constData(), &info) != 0)
         fail(QStringLiteral("cannot find"), path);
     if (S_ISDIR(info.st_mode))
         throw HostError(QStringLiteral("%1 is a directory").arg(path));
@@ -128,16 +163,73 @@ std::int64_t SystemHost::fileLength(const QString &path)
     return info.st_size;
 }
 
+PathKind SystemHost::pathKind(const QString &path)
+{
+    const Location location = m_drives.locate(path);
+    if (location.onImage()) {
+        const std::optional<MtoolsDrive::Entry> entry =
+            MtoolsDrive(*location.volume).find(location.inside, path);
+        if (!entry)
+            return PathKind::Missing;
+        return entry->directory ? PathKind::Directory : PathKind::File;
+    }
+    const QByteArray native = encoded(location.native);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0) {
+        if (S_ISREG(info.st_mode))
+            return PathKind::File;
+        return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+    }
+    if (errno != ENOENT && errno != ENOTDIR)
+        fail(QStringLiteral("cannot look at"), path);
+    // A link that leads nowhere is still something in the way.
+    return ::lstat(native.constData(), &info) == 0 ? PathKind::Other : PathKind::Missing;
+}
+
+void SystemHost::makeDirectories(const QString &path)
+{
+    const Location location = m_drives.locate(path);
+    if (location.onImage()) {
+        makeImageDirectories(*location.volume, location.inside, path);
+        return;
+    }
+    const QString native = QDir::cleanPath(location.native);
+    QString made = native.startsWith('/') ? QString() : QStringLiteral(".");
+    for (const QString &part : native.split('/', Qt::SkipEmptyParts)) {
+        made += '/' + part;
+        const QByteArray name = encoded(made);
+        if (::mkdir(name.constData(), 0777) == 0)
+            continue;
+        const int error = errno;
+        struct stat info {};
+        // There already; a directory above one the user may write is often
+        // not the user's to change, and need not be.
+        if (::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            continue;
+        if (error == EEXIST)
+            throw HostError(
+                QStringLiteral("cannot create the directory %1: a file is in the way").arg(made));
+        errno = error;
+        fail(QStringLiteral("cannot create the directory"), made);
+    }
+}
+
 std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAccess access)
 {
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return openImageFile(*location.volume, location.inside, path, access);
     const int flags = access == FileAccess::Read ? O_RDONLY : O_RDWR | O_CREAT;
-    Fd fd = openRegularFile(nativePath(path), path, flags, QStringLiteral("cannot open"));
+    Fd fd = openRegularFile(location.native, path, flags, QStringLiteral("cannot open"));
     return std::make_unique<PosixBinaryFile>(fd.release(), path);
 }
 
 std::unique_ptr<Replacement> SystemHost::replaceFile(const QString &path, ReplaceFrom start)
 {
-    return replaceNativeFile(nativePath(path), path, start);
+    const Location location = m_drives.locate(path);
+    if (location.onImage())
+        return replaceImageFile(*location.volume, location.inside, path, start);
+    return replaceNativeFile(location.native, path, start);
 }
 
 const QStringList &SystemHost::bitmapEditors()
@@ -159,6 +251,22 @@ const QStringList &SystemHost::openers()
 {
     static const QStringList names{"xdg-open"};
     return names;
+}
+
+QString SystemHost::argumentPath(const QString &path, const QString &kind)
+{
+    const Location location = m_drives.locate(path);
+    if (!location.onImage())
+        return location.native;
+    // A file inside a disk image has no path another program could open.
+    // A text is only read, so the editor may have a copy; a picture edited
+    // in a copy would lose its changes without a word.
+    if (kind != "text editor") {
+        throw HostError(QStringLiteral("cannot open %1 in a %2: it lies inside the disk image %3")
+                            .arg(path, kind, location.volume->image));
+    }
+    m_programCopies.push_back(copyOutOfImage(*location.volume, location.inside, path));
+    return m_programCopies.back().path();
 }
 
 SystemHost::Launch SystemHost::resolveCommandLine(const QString &commandLine)
@@ -191,7 +299,7 @@ SystemHost::Launch SystemHost::resolveCommandLine(const QString &commandLine)
                             .arg(program, kind, candidates.join(", ")));
     }
     if (!rest.isEmpty())
-        launch.arguments << (DriveMap::isDosPath(rest) ? nativePath(rest) : rest);
+        launch.arguments << (DriveMap::isDosPath(rest) ? argumentPath(rest, kind) : rest);
     return launch;
 }
 
@@ -208,13 +316,54 @@ void SystemHost::runCommandLine(const QString &commandLine, WindowStyle)
     }
 }
 
+QString SystemHost::installedWindowsDirectory()
+{
+    // Windows 95 and 98 record where they are installed in the text file
+    // C:\MSDOS.SYS, as WinDir= in its [Paths] section; an installation in
+    // C:\WIN98 is common on the disks emulators keep. MS-DOS's own
+    // MSDOS.SYS is a program, never that large, and has no such line.
+    constexpr std::int64_t kMaxMsdosSys = 64 * 1024;
+    const QString fallback = QStringLiteral("C:\\WINDOWS");
+    QByteArray text;
+    try {
+        const std::int64_t length = fileLength(QStringLiteral("C:\\MSDOS.SYS"));
+        if (length <= 0 || length > kMaxMsdosSys)
+            return fallback;
+        text.resize(qsizetype(length));
+        openBinary(QStringLiteral("C:\\MSDOS.SYS"), FileAccess::Read)
+            ->readAt(0,
+                     std::span(reinterpret_cast<std::uint8_t *>(text.data()), std::size_t(length)));
+    } catch (const HostError &) {
+        return fallback;
+    }
+    bool inPaths = false;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed();
+        if (line.startsWith('[')) {
+            inPaths = line.compare("[Paths]", Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (!inPaths || !line.startsWith("WinDir", Qt::CaseInsensitive))
+            continue;
+        const QString value = line.section('=', 1).trimmed();
+        const bool printableAscii = std::all_of(value.begin(), value.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+        });
+        // Only a directory on drive C, the drive this program works on.
+        if (line.section('=', 0, 0).trimmed().compare("WinDir", Qt::CaseInsensitive) == 0 &&
+            printableAscii && value.size() > 3 && value.startsWith("C:\\", Qt::CaseInsensitive))
+            return value;
+    }
+    return fallback;
+}
+
 unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 {
-    static constexpr char kDirectory[] = "C:\\WINDOWS";
-    if (buffer == nullptr || size < sizeof kDirectory)
+    const QByteArray directory = installedWindowsDirectory().toLatin1();
+    if (buffer == nullptr || size <= unsigned(directory.size()))
         return 0;
-    std::memcpy(buffer, kDirectory, sizeof kDirectory);
-    return sizeof kDirectory - 1;
+    std::memcpy(buffer, directory.constData(), std::size_t(directory.size()) + 1);
+    return unsigned(directory.size());
 }
 
 QString SystemHost::createTempFile(const QString &prefix)

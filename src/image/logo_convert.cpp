@@ -266,35 +266,12 @@ Colour awayFrom(Colour c, const std::unordered_set<std::uint32_t> &taken)
     return c;
 }
 
-void putLe16(std::vector<std::uint8_t> &bytes, std::size_t offset, std::uint16_t value)
-{
-    bytes[offset] = std::uint8_t(value & 0xff);
-    bytes[offset + 1] = std::uint8_t(value >> 8);
-}
-
-void putLe32(std::vector<std::uint8_t> &bytes, std::size_t offset, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[offset + i] = std::uint8_t(value >> (8 * i) & 0xff);
-}
-
 std::vector<std::uint8_t> logoBytes(const std::array<Colour, kPaletteEntries> &palette,
                                     const std::vector<std::uint8_t> &indexes, int start)
 {
     std::vector<std::uint8_t> bytes(std::size_t(kLogoLength), 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    putLe32(bytes, 2, std::uint32_t(kLogoLength));
-    putLe32(bytes, 10, std::uint32_t(kHeaderBlockLength));
-    putLe32(bytes, 14, std::uint32_t(kInfoHeaderLength));
-    putLe32(bytes, 18, std::uint32_t(kLogoWidth));
-    putLe32(bytes, 22, std::uint32_t(kLogoHeight));
-    putLe16(bytes, 26, 1);
-    putLe16(bytes, 28, 8);
-    putLe32(bytes, 30, 0);
-    putLe32(bytes, 34, std::uint32_t(kPixelAreaLength));
-    putLe32(bytes, 46, std::uint32_t(kPaletteEntries));
-    bytes[kStartEntryOffset] = std::uint8_t(start);
+    // Resolution 0: nothing reads it. Byte 50 is the starting entry.
+    writeLogoHeaders(bytes, 0, std::uint32_t(start));
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
         const std::size_t at = entryOffset(int(i));
         bytes[at] = palette[i].blue;

@@ -113,6 +113,28 @@ std::vector<HeaderField> checkHeaderFields(std::span<const std::uint8_t> header)
     return fields;
 }
 
+void writeLogoHeaders(std::span<std::uint8_t> header, std::uint32_t pixelsPerMetre,
+                      std::uint32_t clrImportant)
+{
+    header[0] = 'B';
+    header[1] = 'M';
+    writeLe32(header, 2, std::uint32_t(kLogoLength));
+    writeLe32(header, 6, 0); // both reserved words
+    writeLe32(header, 10, std::uint32_t(kHeaderBlockLength));
+    writeLe32(header, 14, std::uint32_t(kInfoHeaderLength));
+    writeLe32(header, 18, std::uint32_t(kLogoWidth));
+    // Positive: the bottom row is stored first.
+    writeLe32(header, 22, std::uint32_t(kLogoHeight));
+    writeLe16(header, 26, 1);
+    writeLe16(header, 28, 8);
+    writeLe32(header, 30, 0);
+    writeLe32(header, 34, std::uint32_t(kPixelAreaLength));
+    writeLe32(header, 38, pixelsPerMetre);
+    writeLe32(header, 42, pixelsPerMetre);
+    writeLe32(header, 46, std::uint32_t(kPaletteEntries));
+    writeLe32(header, 50, clrImportant);
+}
+
 QString logoBitmapProblem(std::span<const std::uint8_t> header, std::int64_t length)
 {
     if (!passesLengthTest(length))

@@ -66,6 +66,29 @@ constexpr std::uint32_t readLe32(std::span<const std::uint8_t> bytes, std::size_
            std::uint32_t(bytes[offset + 2]) << 16 | std::uint32_t(bytes[offset + 3]) << 24;
 }
 
+// Little-endian writers, the counterparts of the readers above. `offset`
+// plus the field's size must lie within `bytes`.
+constexpr void writeLe16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value)
+{
+    bytes[offset] = static_cast<std::uint8_t>(value & 0xff);
+    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+constexpr void writeLe32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i) & 0xff);
+}
+
+// Writes the file header and the info header of a logo bitmap into the
+// first 54 bytes of `header`: "BM", 129078 bytes, the pixels at 1078,
+// 320 x 400 stored bottom row first, one plane, 8 bits, uncompressed,
+// biSizeImage 128000, `pixelsPerMetre` across and down, a full 256-entry
+// palette (biClrUsed 256) and biClrImportant = `clrImportant` (byte 50 is
+// the starting entry of an animated logo). `header` must hold 54 bytes.
+void writeLogoHeaders(std::span<std::uint8_t> header, std::uint32_t pixelsPerMetre,
+                      std::uint32_t clrImportant);
+
 // One header field as found in a file, next to what a logo bitmap holds
 // there. Fields that only carry information (the resolution,
 // biClrImportant) accept any value.

@@ -6,6 +6,7 @@
 #include "app/open_dlg.h"
 #include "app/plain_text.h"
 #include "art/program_icon.h"
+#include "host/drive_map.h"
 #include "image/aniform1.h"
 #include "logo/viewer.h"
 
@@ -292,6 +293,23 @@ void Form1::Label1_Change()
     }
     for (QPushButton *button : {chstart, chshut, choff, Command8})
         button->setEnabled(true);
+    showPathInToolTip();
+}
+
+// The label may cut a long path short, and a DOS path does not say which
+// disk it is on; the tool tip shows both in full.
+void Form1::showPathInToolTip()
+{
+    const QString path = Label1->text();
+    QString tip = path;
+    if (DriveMap::isDosPath(path)) {
+        try {
+            tip += QStringLiteral("\nstands for ") + host().nativePath(path);
+        } catch (const HostError &error) {
+            tip += QStringLiteral("\nstands for no file: ") + error.reason();
+        }
+    }
+    setPlainToolTip(*Label1, tip);
 }
 
 void Form1::changeSlot(LogoSlot slot, QPushButton &button)

@@ -114,6 +114,7 @@ private:
     void connectHandlers();
 
     void chooseSourceFile();
+    void showPathInToolTip();
     void changeSlot(LogoSlot slot, QPushButton &button);
     void restoreSlot(LogoSlot slot);
     void viewSlot(LogoSlot slot);

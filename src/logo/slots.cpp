@@ -1,5 +1,7 @@
 #include "logo/slots.h"
 
+#include "logo/backups.h"
+
 #include <string>
 
 namespace vantrel {
@@ -83,30 +85,55 @@ QString QueryWindowsDirectory(Host &host)
     return text;
 }
 
-void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory)
+namespace {
+
+// A copy whose source is not a regular file fails at once with its own
+// reason; keeping the slot first would record a replacement that never
+// happened.
+bool canCopyFrom(Host &host, const QString &source)
 {
-    const QString target = slot == LogoSlot::Startup ? QStringLiteral("c:\\logo.sys")
-                                                     : installedPath(slot, windowsDirectory);
+    try {
+        return host.pathKind(source) == PathKind::File;
+    } catch (const HostError &) {
+        return false;
+    }
+}
+
+// Keeps the slot file, then copies `source` over it.
+void replaceSlotFile(Host &host, LogoSlot slot, const QString &source, const QString &target,
+                     SlotOperation operation)
+{
+    if (canCopyFrom(host, source))
+        keepSlotFile(host, slot, target, operation);
     host.copyFile(source, target);
 }
 
-namespace {
-
 // One restore step; throws HostError when it fails.
-void restoreStep(Host &host, LogoSlot slot, const QString &windowsDirectory)
+void restoreStep(Host &host, LogoSlot slot, const QString &windowsDirectory,
+                 SlotOperation operation)
 {
-    if (slot == LogoSlot::Startup)
-        host.deleteFile(installedPath(slot, windowsDirectory));
-    else
-        host.copyFile(stockPath(slot), installedPath(slot, windowsDirectory));
+    const QString installed = installedPath(slot, windowsDirectory);
+    if (slot == LogoSlot::Startup) {
+        keepSlotFile(host, slot, installed, operation);
+        host.deleteFile(installed);
+    } else {
+        replaceSlotFile(host, slot, stockPath(slot), installed, operation);
+    }
 }
 
 } // namespace
 
+void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory)
+{
+    const QString target = slot == LogoSlot::Startup ? QStringLiteral("c:\\logo.sys")
+                                                     : installedPath(slot, windowsDirectory);
+    replaceSlotFile(host, slot, source, target, SlotOperation::Change);
+}
+
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory)
 {
     try {
-        restoreStep(host, slot, windowsDirectory);
+        restoreStep(host, slot, windowsDirectory, SlotOperation::Restore);
     } catch (const HostError &error) {
         host.messageBox(restoreFailedMessage(slot));
         return error.reason();
@@ -118,7 +145,7 @@ void RestoreAllSlots(Host &host, const QString &windowsDirectory)
 {
     for (const LogoSlot slot : kAllSlots) {
         try {
-            restoreStep(host, slot, windowsDirectory);
+            restoreStep(host, slot, windowsDirectory, SlotOperation::RestoreAll);
         } catch (const HostError &) {
             // Restore All is silent by design: each step that can work does.
         }

@@ -11,6 +11,12 @@
 // The Windows directory text (ending in a backslash, or empty when the
 // system could not say) comes from QueryWindowsDirectory; the main window
 // keeps it and passes it to every operation.
+//
+// Nothing a slot held is lost: before an operation replaces or deletes a
+// slot file, its content is kept outside the drive (logo/backups.h), and
+// UndoSlot puts a kept copy back. When the copy cannot be made, the
+// operation fails as if its own step had failed, and the slot is left as
+// it was.
 
 #include "host/host.h"
 
@@ -46,8 +52,8 @@ QString restoreFailedMessage(LogoSlot slot);
 QString QueryWindowsDirectory(Host &host);
 
 // Copies `source` into the slot, replacing what is there. The source is
-// not checked. Throws HostError with the reason when the copy fails; shows
-// nothing.
+// not checked. Throws HostError with the reason when the slot's content
+// cannot be kept first or the copy fails; shows nothing.
 void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory);
 
 // Puts the slot's default back: deletes the start-up file, or copies the

@@ -65,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cli, EveryCommandExplainsItselfWithHelp)
 {
-    for (const QString &command : QStringList{"where", "install", "restore"}) {
+    for (const QString &command :
+         QStringList{"where", "install", "restore", "backups", "undo", "setup"}) {
         const CliRun run = runCommand({command, "--help"});
         EXPECT_EQ(run.code, kExitOk);
         EXPECT_TRUE(run.out.startsWith("usage: vantrel-cli " + command)) << run.out.toStdString();
@@ -112,7 +113,9 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
          "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
         {"shutdown", ChildPrivileges::Keep,
          "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory\n"
-         "vantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"},
+         "vantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
+         "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
+         "drive's own pictures as the ones to restore\n"},
         {"switchoff", ChildPrivileges::Keep,
          "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.\n"
          "vantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
@@ -130,13 +133,18 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
             drive.write("WINDOWS/logos.sys", "custom");
             QFile::setPermissions(drive.path("WINDOWS/logos.sys"), QFile::ReadOwner);
         }
+        // The unprivileged user keeps its copies in a data directory of its own.
+        QTemporaryDir dataHome;
         if (c.privileges == ChildPrivileges::Drop) {
             drive.write("logo.sys", "custom");
             handOver(drive.root());
+            handOver(dataHome.path());
             QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::ExeOwner);
         }
         runInChild(
             [&] {
+                if (c.privileges == ChildPrivileges::Drop)
+                    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
                 const CliRun run = runCommand({"restore", c.slot});
                 EXPECT_EQ(run.code, kExitFailed);
                 EXPECT_EQ(run.err, c.err);
@@ -448,6 +456,11 @@ TEST(CliProgram, MakesTheDefaultDriveOnlyForCommandsThatChangeSomething)
         {"animate", "--help"},
         {"install", "startup"},
         {"frobnicate"},
+        {"backups"},
+        {"backups", "startup"},
+        {"undo", "--help"},
+        {"undo", "startup", "--to", "x"},
+        {"setup", "-h"},
     };
     QTemporaryDir here;
     for (const auto &arguments : asking) {
@@ -463,11 +476,13 @@ TEST(CliProgram, MakesTheDefaultDriveOnlyForCommandsThatChangeSomething)
                 << run.out.constData();
         }
     }
-    QTemporaryDir data;
-    const ProgramRun restore =
-        runProgram({"restore", "all"}, here.path(), std::nullopt, data.path());
-    EXPECT_EQ(restore.code, 0);
-    EXPECT_TRUE(QFileInfo(data.path() + "/vantrel/drive_c/WINDOWS/logow.sys").isFile());
+    for (const std::vector<QByteArray> &changing :
+         {std::vector<QByteArray>{"restore", "all"}, {"setup"}, {"undo", "startup"}}) {
+        SCOPED_TRACE(changing[0].constData());
+        QTemporaryDir data;
+        runProgram(changing, here.path(), std::nullopt, data.path());
+        EXPECT_TRUE(QFileInfo(data.path() + "/vantrel/drive_c/WINDOWS/logow.sys").isFile());
+    }
 }
 
 TEST(CliProgram, RefusesAnEmptyDriveVariableInsteadOfUsingTheDefaultDrive)

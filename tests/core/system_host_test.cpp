@@ -620,6 +620,77 @@ TEST(FileLength, MeasuresFilesAndFailsForMissingOnes)
     EXPECT_FALSE(hostError([&] { host.fileLength("C:\\"); }).isEmpty());
 }
 
+TEST(PathKind, TellsFilesDirectoriesOthersAndNothingApart)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("WINDOWS/LOGOW.SYS", "w");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(drive.path("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(drive.path("nowhere"), drive.path("dangling")));
+    ASSERT_TRUE(QFile::link(drive.path("WINDOWS/LOGOW.SYS"), drive.path("linked.sys")));
+    const std::pair<const char *, PathKind> cases[] = {
+        {"c:\\windows\\logow.sys", PathKind::File},
+        {"C:\\linked.sys", PathKind::File},
+        {"C:\\Windows\\", PathKind::Directory},
+        {"C:\\", PathKind::Directory},
+        {"C:\\pipe", PathKind::Other},
+        {"C:\\dangling", PathKind::Other},
+        {"C:\\logo.sys", PathKind::Missing},
+        {"C:\\WINDOWS\\LOGOW.SYS\\below", PathKind::Missing},
+    };
+    for (const auto &[path, kind] : cases)
+        EXPECT_EQ(host.pathKind(path), kind) << path;
+}
+
+TEST(PathKind, FailsWhenADirectoryOnTheWayMayNotBeSearched)
+{
+    TempDrive drive;
+    drive.write("locked/logo.sys", "x");
+    handOver(drive.root());
+    QFile::setPermissions(drive.path("locked"), QFile::ReadOwner);
+    runUnprivileged([&] {
+        TestSystemHost host;
+        EXPECT_EQ(hostError([&] { host.pathKind("C:\\locked\\logo.sys"); }),
+                  "cannot look at C:\\locked\\logo.sys: Permission denied");
+    });
+    QFile::setPermissions(drive.path("locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(MakeDirectories, MakesEveryMissingDirectoryAndAcceptsExistingOnes)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.makeDirectory("VANTREL");
+    drive.write("file", "in the way");
+    host.makeDirectories("C:\\vantrel\\");
+    host.makeDirectories("C:\\new\\deeper\\deepest");
+    host.makeDirectories(drive.path("native/one"));
+    QStringList made = entries(drive.root());
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(made, (QStringList{"VANTREL", "file", "native", "new"}));
+    EXPECT_TRUE(QFileInfo(drive.path("new/deeper/deepest")).isDir());
+    EXPECT_TRUE(QFileInfo(drive.path("native/one")).isDir());
+    EXPECT_EQ(hostError([&] { host.makeDirectories("C:\\file\\below"); }),
+              "cannot create the directory " + drive.path("file") + ": a file is in the way");
+}
+
+TEST(MakeDirectories, ReportsWhichDirectoryCannotBeMade)
+{
+    TempDrive drive;
+    drive.makeDirectory("shut");
+    handOver(drive.root());
+    QFile::setPermissions(drive.path("shut"), QFile::ReadOwner | QFile::ExeOwner);
+    runUnprivileged([&] {
+        TestSystemHost host;
+        EXPECT_EQ(hostError([&] { host.makeDirectories("C:\\shut\\a\\b"); }),
+                  "cannot create the directory " + drive.path("shut/a") + ": Permission denied");
+    });
+    EXPECT_TRUE(entries(drive.path("shut")).isEmpty());
+    QFile::setPermissions(drive.path("shut"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST(BinaryFile, CreatesAnAbsentFileEmptyAndNeverTruncates)
 {
     TempDrive drive;
@@ -675,6 +746,40 @@ TEST(WindowsDirectory, ReportsTheDirectoryThroughTheBufferProtocol)
     EXPECT_STREQ(buffer, "C:\\WINDOWS");
     char tiny[5] = {'x', 'x', 'x', 'x', 'x'};
     EXPECT_EQ(host.windowsDirectory(tiny, 5), 0u);
+}
+
+// Windows 95 and 98 record their directory in C:\MSDOS.SYS; anything that
+// does not name one on drive C leaves the usual C:\WINDOWS.
+TEST(WindowsDirectory, IsTheOneMsdosSysNames)
+{
+    struct Case {
+        const char *what;
+        std::optional<QByteArray> msdosSys;
+        const char *directory;
+    };
+    const Case cases[] = {
+        {"Windows 98", QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n"
+                                  "HostWinBootDrv=C\r\n\r\n[Options]\r\nBootGUI=1\r\n"),
+         "C:\\WIN98"},
+        {"any case, spaces", QByteArray("[paths]\nwindir = c:\\Win95  \n"), "c:\\Win95"},
+        {"no file", std::nullopt, "C:\\WINDOWS"},
+        {"another section", QByteArray("[Options]\r\nWinDir=C:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"another drive", QByteArray("[Paths]\r\nWinDir=D:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"another key", QByteArray("[Paths]\r\nWinDirX=C:\\WIN98\r\n"), "C:\\WINDOWS"},
+        {"not ASCII", QByteArray("[Paths]\r\nWinDir=C:\\W\xc9N\r\n"), "C:\\WINDOWS"},
+        {"MS-DOS's own, a program", QByteArray(40000, '\xe9'), "C:\\WINDOWS"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        if (c.msdosSys)
+            drive.write("MSDOS.SYS", *c.msdosSys);
+        TestSystemHost host;
+        char buffer[255];
+        const unsigned length = host.windowsDirectory(buffer, 255);
+        EXPECT_EQ(QByteArray(buffer), QByteArray(c.directory));
+        EXPECT_EQ(length, std::strlen(c.directory));
+    }
 }
 
 class TempDirectory : public ::testing::Test {

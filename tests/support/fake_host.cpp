@@ -96,7 +96,7 @@ void FakeHost::messageBox(const QString &prompt)
 QImage FakeHost::loadPicture(const QString &path)
 {
     picturesLoaded << path;
-    return readPicture(nativePath(path), path);
+    return readPicture(localFile(path).path(), path);
 }
 
 void FakeHost::showFileDialog(FileDialog &dialog, FileDialogKind kind)

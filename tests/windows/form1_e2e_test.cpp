@@ -4,11 +4,13 @@
 
 #include "app/forms.h"
 #include "host/desktop_host.h"
+#include "logo/backups.h"
 #include "logo/form1.h"
 #include "support/fake_host.h"
 #include "windows/modal_driver.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +51,7 @@ private Q_SLOTS:
     void failedRestoreShowsARealMessageBox();
     void aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage();
     void enterWorksTheWindowTheDialogAndTheMessageBox();
+    void changeStartupKeepsTheOldLogoForUndo();
 };
 
 void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
@@ -227,6 +230,57 @@ void Form1EndToEndTest::enterWorksTheWindowTheDialogAndTheMessageBox()
     QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(form.isVisible());
+}
+
+// A disk's own LOGO.SYS survives Change Startup: the real host keeps it
+// outside the drive first, byte for byte, and undo brings it back.
+void Form1EndToEndTest::changeStartupKeepsTheOldLogoForUndo()
+{
+    TempDrive drive;
+    drive.makeDirectory("WINDOWS");
+    const QByteArray own = QByteArray("the disk's own start-up logo\0\x80", 30);
+    drive.write("LOGO.SYS", own);
+    const QByteArray logo = logoBytes();
+    drive.write("Sky.BMP", logo);
+
+    DesktopHost host;
+    Forms forms(host);
+    Form1 &form = forms.show<Form1>();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool timedOut = false;
+    whenModal<QFileDialog>(
+        [&](QFileDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                ->setText(drive.path("Sky.BMP"));
+            QMetaObject::invokeMethod(&dialog, "accept");
+        },
+        &timedOut);
+    QTest::mouseClick(form.Op, Qt::LeftButton);
+    QVERIFY(!timedOut);
+    QString unexpected;
+    whenModal<QMessageBox>(
+        [&](QMessageBox &box) {
+            unexpected = box.text();
+            box.close();
+        },
+        nullptr, 30);
+    QTest::mouseClick(form.chstart, Qt::LeftButton);
+    QTest::qWait(400);
+    QCOMPARE(unexpected, QString());
+    QCOMPARE(drive.read("LOGO.SYS"), logo);
+
+    const std::vector<KeptCopy> copies = keptCopies(host, LogoSlot::Startup, "C:\\logo.sys");
+    QCOMPARE(copies.size(), std::size_t(1));
+    QVERIFY(copies[0].original);
+    QCOMPARE(copies[0].operation, QStringLiteral("change"));
+    QFile kept(copies[0].path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(QCryptographicHash::hash(kept.readAll(), QCryptographicHash::Sha256),
+             QCryptographicHash::hash(own, QCryptographicHash::Sha256));
+    QVERIFY(!copies[0].path.startsWith(drive.root()));
+
+    UndoSlot(host, LogoSlot::Startup, form.Label2->text(), {UndoTarget::Original, {}});
+    QCOMPARE(drive.read("LOGO.SYS"), own);
 }
 
 QTEST_MAIN(Form1EndToEndTest)

@@ -6,6 +6,7 @@
 #include "app/open_dlg.h"
 #include "logo/form1.h"
 #include "support/fake_host.h"
+#include "support/scoped_variable.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <optional>
 
@@ -26,6 +28,7 @@ Q_DECLARE_METATYPE(vantrel::WindowStyle)
 
 using namespace vantrel;
 using vantrel::test::FakeHost;
+using vantrel::test::ScopedVariable;
 using vantrel::test::TempDrive;
 
 namespace {
@@ -119,12 +122,16 @@ private Q_SLOTS:
     void cancellingKeepsEverything();
     void aFileThatIsNoPictureStillEnablesTheButtons();
     void theSamePathAgainCountsAsAChange();
+    void pathToolTip_data();
+    void pathToolTip();
 
     void changeCopiesAndDisablesOnlyItsButton_data();
     void changeCopiesAndDisablesOnlyItsButton();
     void aNewPathReenablesEveryChangeButton();
     void failedChangeShowsTheReasonAndKeepsTheButton_data();
     void failedChangeShowsTheReasonAndKeepsTheButton();
+    void aSlotFileThatCannotBeKeptIsLeftAsItIs_data();
+    void aSlotFileThatCannotBeKeptIsLeftAsItIs();
 
     void restoreSlot_data();
     void restoreSlot();
@@ -484,6 +491,45 @@ void Form1Test::theSamePathAgainCountsAsAChange()
     QCOMPARE(window.host.picturesLoaded.size(), 3);
 }
 
+void Form1Test::pathToolTip_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("tip"); // @ stands for the drive's directory
+
+    QTest::newRow("DOS path") << "c:\\my pictures\\sky.bmp"
+                              << "c:\\my pictures\\sky.bmp\nstands for @/My Pictures/Sky.BMP";
+    QTest::newRow("new file on the drive") << "C:\\new.bmp"
+                                           << "C:\\new.bmp\nstands for @/new.bmp";
+    QTest::newRow("native path") << "@/My Pictures/Sky.BMP"
+                                 << "@/My Pictures/Sky.BMP";
+    QTest::newRow("unmapped drive")
+        << "Q:\\sky.bmp"
+        << "Q:\\sky.bmp\nstands for no file: drive Q: is not mapped (set VANTREL_DRIVE_Q)";
+    QTest::newRow("marked-up name") << "C:\\<b>x</b>.bmp"
+                                    << "C:\\<b>x</b>.bmp\nstands for @/<b>x</b>.bmp";
+}
+
+// The File Path label shows which file on which disk a path means, in a
+// tool tip, as plain text; the label itself is unchanged.
+void Form1Test::pathToolTip()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, tip);
+
+    Window window;
+    window.drive.write("My Pictures/Sky.BMP", bitmapBytes(8, 8, 3));
+    QCOMPARE(window.form->Label1->toolTip(), QString());
+    const QRect place = window.form->Label1->geometry();
+    window.choose(chosen.replace("@", window.drive.root()));
+
+    QTextDocument shown;
+    shown.setHtml(window.form->Label1->toolTip());
+    QCOMPARE(shown.toPlainText(), tip.replace("@", window.drive.root()));
+    QCOMPARE(window.form->Label1->text(), chosen);
+    QCOMPARE(window.form->Label1->geometry(), place);
+    QCOMPARE(window.host.messages, QStringList{});
+}
+
 void Form1Test::changeCopiesAndDisablesOnlyItsButton_data()
 {
     QTest::addColumn<QString>("button");
@@ -571,6 +617,66 @@ void Form1Test::failedChangeShowsTheReasonAndKeepsTheButton()
     QCOMPARE(window.enabledChangeButtons(), kAllFour);
     QCOMPARE(QDir(window.drive.root()).entryList(QDir::Files), QStringList{});
     QCOMPARE(QDir(window.drive.path("WINDOWS")).entryList(QDir::Files), QStringList{});
+}
+
+void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("message"); // @ stands for the backup directory
+
+    QTest::newRow("Change Startup")
+        << "chstart"
+        << "Vantrel could not change the startup logo: cannot keep a copy of c:\\logo.sys: cannot "
+           "create the directory @: a file is in the way";
+    QTest::newRow("Change Shutdown")
+        << "chshut"
+        << "Vantrel could not change the shutdown logo: cannot keep a copy of "
+           "C:\\WINDOWS\\logow.sys: cannot create the directory @: a file is in the way";
+    QTest::newRow("Restore Startup") << "Command2"
+                                     << "The startup logo is already set to default.";
+    QTest::newRow("Restore Turn Off")
+        << "Command5"
+        << "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.";
+    QTest::newRow("Restore All") << "Command7"
+                                 << "";
+    QTest::newRow("File > Restore All") << "Restore"
+                                        << "";
+}
+
+// A copy that cannot be kept (here a file stands where the copies go)
+// refuses the operation: the window answers as it does to any failure of
+// that command, and every slot keeps its bytes.
+void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, message);
+
+    QTemporaryDir data;
+    ScopedVariable dataHome("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    QVERIFY(QDir().mkpath(data.path() + "/vantrel"));
+    QFile blocker(data.path() + "/vantrel/backups");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    Window window;
+    window.drive.makeInstallation();
+    const QMap<QString, QByteArray> slots{{"LOGO.SYS", "the disk's own"},
+                                          {"WINDOWS/LOGOW.SYS", "its own w"},
+                                          {"WINDOWS/LOGOS.SYS", "its own s"}};
+    for (auto it = slots.begin(); it != slots.end(); ++it)
+        window.drive.write(it.key(), it.value());
+    window.drive.write("new.bmp", bitmapBytes(8, 8, 5));
+    window.choose(window.drivePath("new.bmp"));
+
+    window.activate(command);
+    QCOMPARE(window.host.messages,
+             message.isEmpty()
+                 ? QStringList{}
+                 : QStringList{message.replace("@", data.path() + "/vantrel/backups")});
+    for (auto it = slots.begin(); it != slots.end(); ++it)
+        QCOMPARE(window.drive.read(it.key()), it.value());
+    // A refused change leaves its button to try again.
+    QCOMPARE(window.enabledChangeButtons(), kAllFour);
 }
 
 void Form1Test::restoreSlot_data()

@@ -1,0 +1,416 @@
+#include "logo/backups.h"
+
+#include "host/drive_map.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <span>
+
+namespace vantrel {
+
+namespace {
+
+// Hex digits of the drive name's SHA-256 that name its directory. 64 bits
+// keep any one user's drives apart; the index still names the drive, and a
+// mismatch is refused rather than mixed.
+constexpr int kDriveKeyLength = 16;
+
+const QString kIndexName = QStringLiteral("index.json");
+const QString kIndexFormat = QStringLiteral("vantrel backups 1");
+
+struct Record {
+    QString sha256;
+    std::int64_t size = 0;
+    QDateTime keptAt;
+    QString operation;
+    bool original = false;
+};
+
+// The index of one drive: its name and, per slot name, the records in the
+// order they were kept.
+struct Index {
+    QString drive;
+    QJsonObject slots;
+};
+
+std::span<std::uint8_t> writable(QByteArray &bytes)
+{
+    return {reinterpret_cast<std::uint8_t *>(bytes.data()), std::size_t(bytes.size())};
+}
+
+std::span<const std::uint8_t> readable(QByteArrayView bytes)
+{
+    return {reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())};
+}
+
+QByteArray readWhole(Host &host, const QString &path)
+{
+    const std::int64_t length = host.fileLength(path);
+    // A slot takes any file; one too large for memory is refused with a
+    // reason like any other failure, not thrown past the window.
+    QByteArray bytes;
+    try {
+        if (length > std::numeric_limits<qsizetype>::max())
+            throw std::bad_alloc();
+        bytes.resize(qsizetype(length));
+    } catch (const std::bad_alloc &) {
+        throw HostError(
+            QStringLiteral("%1 is too large to read into memory (%2 bytes)").arg(path).arg(length));
+    }
+    const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
+    file->readAt(0, writable(bytes));
+    file->close();
+    return bytes;
+}
+
+void writeWhole(Host &host, const QString &path, QByteArrayView bytes)
+{
+    const std::unique_ptr<Replacement> out = host.replaceFile(path, ReplaceFrom::Nothing);
+    out->write(readable(bytes));
+    out->commit();
+}
+
+QString driveDirectory(const QString &driveName)
+{
+    const QString key = contentHash(driveName.toUtf8()).left(kDriveKeyLength);
+    return backupRoot() + '/' + key;
+}
+
+QString copyPath(const QString &slotDirectory, const QString &sha256)
+{
+    return slotDirectory + '/' + sha256 + QStringLiteral(".sys");
+}
+
+bool isHexDigest(const QString &text)
+{
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+[[noreturn]] void damaged(const QString &indexPath, const QString &what)
+{
+    throw HostError(QStringLiteral("the backup index %1 is damaged (%2); move it aside to start "
+                                   "a new one, the copies beside it stay")
+                        .arg(indexPath, what));
+}
+
+std::vector<Record> recordsOf(const Index &index, LogoSlot slot, const QString &indexPath)
+{
+    std::vector<Record> records;
+    const QJsonValue list = index.slots.value(slotName(slot));
+    if (list.isUndefined())
+        return records;
+    if (!list.isArray())
+        damaged(indexPath, slotName(slot) + QStringLiteral(" is not a list"));
+    for (const QJsonValue &value : list.toArray()) {
+        const QJsonObject object = value.toObject();
+        Record record;
+        record.sha256 = object.value(QStringLiteral("sha256")).toString();
+        record.size = object.value(QStringLiteral("bytes")).toInteger(-1);
+        record.keptAt = QDateTime::fromString(object.value(QStringLiteral("kept")).toString(),
+                                              Qt::ISODateWithMs);
+        record.operation = object.value(QStringLiteral("operation")).toString();
+        record.original = object.value(QStringLiteral("original")).toBool(false);
+        if (!isHexDigest(record.sha256) || record.size < 0 || !record.keptAt.isValid() ||
+            record.operation.isEmpty())
+            damaged(indexPath, QStringLiteral("a record of %1 is incomplete").arg(slotName(slot)));
+        records.push_back(record);
+    }
+    return records;
+}
+
+QJsonArray toJson(const std::vector<Record> &records)
+{
+    QJsonArray list;
+    for (const Record &record : records) {
+        QJsonObject object{{QStringLiteral("sha256"), record.sha256},
+                           {QStringLiteral("bytes"), qint64(record.size)},
+                           {QStringLiteral("kept"), record.keptAt.toString(Qt::ISODateWithMs)},
+                           {QStringLiteral("operation"), record.operation}};
+        if (record.original)
+            object.insert(QStringLiteral("original"), true);
+        list.append(object);
+    }
+    return list;
+}
+
+// The index of the drive named `driveName` in `directory`; an empty one
+// when there is none yet. Refuses an index that names another drive.
+Index readIndex(Host &host, const QString &directory, const QString &driveName)
+{
+    const QString path = directory + '/' + kIndexName;
+    Index index{driveName, {}};
+    if (host.pathKind(path) == PathKind::Missing)
+        return index;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(readWhole(host, path), &error);
+    if (error.error != QJsonParseError::NoError)
+        damaged(path, error.errorString());
+    const QJsonObject root = document.object();
+    if (root.value(QStringLiteral("format")).toString() != kIndexFormat)
+        damaged(path, QStringLiteral("not a Vantrel backup index"));
+    const QString named = root.value(QStringLiteral("drive")).toString();
+    if (named != driveName) {
+        throw HostError(QStringLiteral("the backup index %1 belongs to the drive %2, not to %3")
+                            .arg(path, named, driveName));
+    }
+    index.slots = root.value(QStringLiteral("slots")).toObject();
+    return index;
+}
+
+void writeIndex(Host &host, const QString &directory, const Index &index)
+{
+    const QJsonObject root{{QStringLiteral("format"), kIndexFormat},
+                           {QStringLiteral("drive"), index.drive},
+                           {QStringLiteral("slots"), index.slots}};
+    writeWhole(host, directory + '/' + kIndexName, QJsonDocument(root).toJson());
+}
+
+// True when the copy of `record` is in place with its full length: the
+// content is kept and need not be written again.
+bool copyInPlace(Host &host, const QString &path, const Record &record)
+{
+    try {
+        return host.pathKind(path) == PathKind::File && host.fileLength(path) == record.size;
+    } catch (const HostError &) {
+        return false;
+    }
+}
+
+// Drops the oldest records beyond the newest kKeptPerSlot, never the
+// original; returns the dropped ones.
+std::vector<Record> prune(std::vector<Record> &records)
+{
+    std::vector<Record> dropped;
+    auto others = std::count_if(records.begin(), records.end(),
+                                [](const Record &record) { return !record.original; });
+    for (auto it = records.begin(); it != records.end() && others > kKeptPerSlot;) {
+        if (it->original) {
+            ++it;
+            continue;
+        }
+        dropped.push_back(*it);
+        it = records.erase(it);
+        --others;
+    }
+    return dropped;
+}
+
+void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
+{
+    const QByteArray content = readWhole(host, slotPath);
+    const QString sha256 = contentHash(content);
+
+    const QString driveName = backupDriveName(host, slotPath);
+    const QString directory = driveDirectory(driveName);
+    const QString slotDirectory = directory + '/' + slotName(slot);
+    Index index = readIndex(host, directory, driveName);
+    std::vector<Record> records = recordsOf(index, slot, directory + '/' + kIndexName);
+    const QString path = copyPath(slotDirectory, sha256);
+
+    const auto known = std::find_if(records.begin(), records.end(),
+                                    [&](const Record &record) { return record.sha256 == sha256; });
+    Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
+                  operationName(operation), records.empty()};
+    if (known != records.end()) {
+        // Kept already: only a copy someone removed is written again. The
+        // record moves to the end with this replacement's time, so that
+        // the newest record is always what the slot held last, which is
+        // what an undo of this operation puts back.
+        if (!copyInPlace(host, path, *known)) {
+            host.makeDirectories(slotDirectory);
+            writeWhole(host, path, content);
+        }
+        if (known == records.end() - 1)
+            return;
+        record.original = known->original;
+        records.erase(known);
+    } else {
+        host.makeDirectories(slotDirectory);
+        writeWhole(host, path, content);
+    }
+    records.push_back(record);
+    const std::vector<Record> dropped = prune(records);
+    index.slots.insert(slotName(slot), toJson(records));
+    writeIndex(host, directory, index);
+    for (const Record &old : dropped) {
+        try {
+            host.deleteFile(copyPath(slotDirectory, old.sha256));
+        } catch (const HostError &) {
+            // The index no longer names it; a stray copy costs only space.
+        }
+    }
+}
+
+// The SHA-256 of what the slot file holds, or nothing when no regular file
+// is there.
+std::optional<QString> slotContentHash(Host &host, const QString &path)
+{
+    if (host.pathKind(path) != PathKind::File)
+        return std::nullopt;
+    return contentHash(readWhole(host, path));
+}
+
+// The kept copy `target` asks for, among `copies` (newest first); throws
+// HostError with the reason when none fits.
+KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const UndoTarget &target,
+                    const std::optional<QString> &current)
+{
+    if (copies.empty())
+        throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotName(slot)));
+    switch (target.kind) {
+    case UndoTarget::Latest: {
+        const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
+            return !current || copy.sha256 != *current;
+        });
+        if (differs == copies.end()) {
+            throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
+                                           "else to put back")
+                                .arg(slotName(slot)));
+        }
+        return *differs;
+    }
+    case UndoTarget::Original: {
+        const auto original = std::find_if(copies.begin(), copies.end(),
+                                           [](const KeptCopy &copy) { return copy.original; });
+        if (original == copies.end())
+            throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
+        return *original;
+    }
+    case UndoTarget::Id: {
+        const QString id = target.id.toLower();
+        std::vector<KeptCopy> matches;
+        std::copy_if(copies.begin(), copies.end(), std::back_inserter(matches),
+                     [&](const KeptCopy &copy) { return copy.sha256.startsWith(id); });
+        if (matches.empty()) {
+            throw HostError(
+                QStringLiteral("no copy %1 of the %2 logo is kept").arg(target.id, slotName(slot)));
+        }
+        if (matches.size() > 1) {
+            throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its "
+                                           "digits")
+                                .arg(target.id)
+                                .arg(matches.size())
+                                .arg(slotName(slot)));
+        }
+        return matches.front();
+    }
+    }
+    throw HostError(QStringLiteral("no such copy"));
+}
+
+} // namespace
+
+QString operationName(SlotOperation operation)
+{
+    switch (operation) {
+    case SlotOperation::Change:
+        return QStringLiteral("change");
+    case SlotOperation::Restore:
+        return QStringLiteral("restore");
+    case SlotOperation::RestoreAll:
+        return QStringLiteral("restore-all");
+    case SlotOperation::Undo:
+        return QStringLiteral("undo");
+    }
+    return {};
+}
+
+QString contentHash(QByteArrayView bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString backupRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/vantrel/backups");
+}
+
+QString backupDriveName(Host &host, const QString &slotPath)
+{
+    // A drive the host knows names itself, a disk image by its file and
+    // partition; a path on no drive is kept by its directory.
+    if (DriveMap::isDosPath(slotPath)) {
+        const QString identity = host.driveIdentity(slotPath);
+        if (!identity.isEmpty())
+            return identity;
+    }
+    const QString native = DriveMap::isDosPath(slotPath)
+                               ? host.nativePath(slotPath.left(2) + '\\')
+                               : QFileInfo(host.nativePath(slotPath)).absolutePath();
+    const QString canonical = QFileInfo(native).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(native) : canonical;
+}
+
+QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath)
+{
+    return driveDirectory(backupDriveName(host, slotPath)) + '/' + slotName(slot);
+}
+
+void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
+{
+    // A slot path the host cannot look at fails here with the reason the
+    // operation itself would give.
+    if (host.pathKind(slotPath) != PathKind::File)
+        return;
+    try {
+        keepContent(host, slot, slotPath, operation);
+    } catch (const HostError &error) {
+        throw HostError(
+            QStringLiteral("cannot keep a copy of %1: %2").arg(slotPath, error.reason()));
+    }
+}
+
+std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath)
+{
+    const QString driveName = backupDriveName(host, slotPath);
+    const QString directory = driveDirectory(driveName);
+    const Index index = readIndex(host, directory, driveName);
+    const std::vector<Record> records = recordsOf(index, slot, directory + '/' + kIndexName);
+    std::vector<KeptCopy> copies;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        copies.push_back({it->sha256, it->size, it->keptAt, it->operation, it->original,
+                          copyPath(directory + '/' + slotName(slot), it->sha256)});
+    }
+    return copies;
+}
+
+QByteArray readKeptCopy(Host &host, const KeptCopy &copy)
+{
+    const QByteArray bytes = readWhole(host, copy.path);
+    if (contentHash(bytes) != copy.sha256) {
+        throw HostError(QStringLiteral("the kept copy %1 (%2) no longer holds what was kept")
+                            .arg(copy.id(), copy.path));
+    }
+    return bytes;
+}
+
+UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
+                    const UndoTarget &target)
+{
+    const QString installed = installedPath(slot, windowsDirectory);
+    const std::optional<QString> current = slotContentHash(host, installed);
+    const KeptCopy copy = chooseCopy(keptCopies(host, slot, installed), slot, target, current);
+    if (current && *current == copy.sha256)
+        return {copy, false};
+    const QByteArray bytes = readKeptCopy(host, copy);
+    keepSlotFile(host, slot, installed, SlotOperation::Undo);
+    writeWhole(host, installed, bytes);
+    return {copy, true};
+}
+
+} // namespace vantrel

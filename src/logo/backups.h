@@ -1,0 +1,139 @@
+#pragma once
+
+// Copies of every slot file the program replaces or deletes.
+//
+// Before a slot operation (logo/slots.h) replaces or deletes a slot file
+// that is there, keepSlotFile keeps its content, unless the very same
+// bytes are kept already. The copies live outside the drive, in the
+// user's data directory:
+//
+//   $XDG_DATA_HOME/vantrel/backups/<drive key>/index.json
+//   $XDG_DATA_HOME/vantrel/backups/<drive key>/<slot>/<sha256>.sys
+//
+// The drive key is the start of the SHA-256 of the drive's name
+// (backupDriveName), so that two drives never mix their copies; the
+// index names the drive in full and lists, per slot, each copy's SHA-256,
+// size, and the time and operation of the last replacement of that
+// content, oldest first. So the newest record is always what the slot
+// held before the last operation, the one an undo puts back. The first
+// content ever kept for a slot is the drive's original and is never
+// pruned; of the others the newest kKeptPerSlot stay.
+//
+// Every file is reached through Host: the slot is read out of the drive
+// with openBinary, and the copies and the index are written with
+// replaceFile, each committed (flushed and renamed into place) before the
+// slot operation goes on. So a drive that is not a directory works the
+// same, and a copy that cannot be made stops the operation before the
+// slot is touched.
+
+#include "host/host.h"
+#include "logo/slots.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace vantrel {
+
+// How many copies of a slot are kept besides the drive's original.
+inline constexpr int kKeptPerSlot = 20;
+
+// How many hex digits of a copy's SHA-256 make its id.
+inline constexpr int kCopyIdLength = 8;
+
+// The operation that was about to replace or delete a kept content.
+enum class SlotOperation { Change, Restore, RestoreAll, Undo };
+
+// The word for an operation in the index and the listing: "change",
+// "restore", "restore-all", "undo".
+QString operationName(SlotOperation operation);
+
+// One kept content of a slot.
+struct KeptCopy {
+    QString sha256;        // 64 lower-case hex digits
+    std::int64_t size = 0; // in bytes
+    QDateTime keptAt;      // UTC, of the last time this content was replaced
+    QString operation;     // as operationName writes it
+    bool original = false; // the first content kept for the slot
+    QString path;          // the copy's native path
+
+    // The short id the listing shows and undo takes.
+    QString id() const { return sha256.left(kCopyIdLength); }
+};
+
+// The directory all copies live in: $XDG_DATA_HOME/vantrel/backups.
+QString backupRoot();
+
+// The name the backups know the drive holding `slotPath` by: what the host
+// says the drive is (Host::driveIdentity: a disk image's canonical path and
+// partition, a directory drive's canonical path), or the canonical native
+// directory of a path without a drive letter, so that
+// the same drive reached through another spelling or a symbolic link
+// keeps one set of copies. This is the one place that names a drive: one
+// that is not a directory says here what it is. Throws HostError when
+// the drive is not mapped.
+QString backupDriveName(Host &host, const QString &slotPath);
+
+// The directory that holds the copies of `slot` for the drive of
+// `slotPath`. Throws as backupDriveName does.
+QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath);
+
+// Keeps the content of the slot file at `slotPath` before `operation`
+// replaces or deletes it. Does nothing when no regular file is there.
+// Otherwise the copy (unless that content is kept already) and then the
+// index are written and committed before this returns, and copies beyond
+// the newest kKeptPerSlot (the original aside) are removed. When the
+// content is the newest kept already, nothing is written at all. Throws
+// HostError with the reason ("cannot keep a copy of C:\logo.sys: ...")
+// when the slot cannot be read or the copy cannot be written; the slot
+// file is never touched.
+void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation);
+
+// The copies kept of `slot` on the drive of `slotPath`, newest first;
+// empty when none are. Throws HostError when the index cannot be read or
+// is damaged.
+std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath);
+
+// The bytes of a kept copy, checked against its SHA-256. Throws HostError
+// when the copy is missing, cannot be read or no longer holds what was
+// kept.
+QByteArray readKeptCopy(Host &host, const KeptCopy &copy);
+
+// The SHA-256 of `bytes` as 64 lower-case hex digits.
+QString contentHash(QByteArrayView bytes);
+
+// Which kept copy UndoSlot puts back.
+struct UndoTarget {
+    enum Kind {
+        // The newest copy that differs from what the slot holds, so that a
+        // second undo undoes the first.
+        Latest,
+        // The drive's original: the first content kept for the slot.
+        Original,
+        // The one copy whose SHA-256 starts with `id` (hex digits).
+        Id,
+    };
+    Kind kind = Latest;
+    QString id;
+};
+
+struct UndoResult {
+    // The copy put back, or found in the slot already.
+    KeptCopy copy;
+    // False when the slot held that content already and was left alone.
+    bool changed = false;
+};
+
+// Puts a kept copy of the slot's file back, through the same keeping as
+// every slot operation: what the slot holds is kept first, so an undo can
+// itself be undone. The copy is checked against its SHA-256 before it is
+// written. Throws HostError with the reason when no copy fits `target`
+// (none kept, no original, an unknown or ambiguous id), when the copy is
+// damaged, or when the slot cannot be kept or written; the slot is
+// unchanged then.
+UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
+                    const UndoTarget &target);
+
+} // namespace vantrel
