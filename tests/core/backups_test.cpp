@@ -5,6 +5,7 @@
 #include "logo/slots.h"
 #include "support/child_process.h"
 #include "support/fake_host.h"
+#include "support/host_error.h"
 #include "support/scoped_variable.h"
 
 #include <QCryptographicHash>
@@ -23,6 +24,7 @@
 using namespace vantrel;
 using vantrel::test::FakeHost;
 using vantrel::test::handOver;
+using vantrel::test::hostError;
 using vantrel::test::runUnprivileged;
 using vantrel::test::ScopedVariable;
 using vantrel::test::TempDrive;
@@ -42,16 +44,6 @@ QByteArray readNative(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return "(missing)";
     return file.readAll();
-}
-
-QString hostError(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const HostError &error) {
-        return error.reason();
-    }
-    return {};
 }
 
 // A drive like a copy of a real Windows 98 disk: upper-case names and the

@@ -5,6 +5,7 @@
 #include "image/logo_format.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"
+#include "support/host_error.h"
 #include "support/logo_bytes.h"
 
 #include <gtest/gtest.h>
@@ -52,17 +53,6 @@ QStringList driveFiles(const TempDrive &drive)
 {
     return QDir(drive.root())
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// The reason a host operation throws.
-QString reasonOf(const std::function<void()> &operation)
-{
-    try {
-        operation();
-    } catch (const HostError &error) {
-        return error.reason();
-    }
-    return QStringLiteral("(no error)");
 }
 
 class CliConvert : public ::testing::Test {
@@ -190,17 +180,17 @@ TEST_F(CliConvert, FailsWithTheReasonAndLeavesNoOutput)
     };
     const std::vector<FailureCase> cases{
         {{"C:\\notes.png", "C:\\out.sys"},
-         reasonOf([&] { readPicture(drive.path("notes.png"), "C:\\notes.png"); })},
+         hostError([&] { readPicture(drive.path("notes.png"), "C:\\notes.png"); })},
         {{"C:\\none.png", "C:\\out.sys"},
-         reasonOf([&] { readPicture(drive.path("none.png"), "C:\\none.png"); })},
+         hostError([&] { readPicture(drive.path("none.png"), "C:\\none.png"); })},
         {{"C:\\in.png", "C:\\nowhere\\out.sys"},
-         reasonOf([&] { host.replaceFile("C:\\nowhere\\out.sys", ReplaceFrom::Nothing); })},
+         hostError([&] { host.replaceFile("C:\\nowhere\\out.sys", ReplaceFrom::Nothing); })},
         {{"C:\\in.png", "C:\\folder"},
-         reasonOf([&] { host.replaceFile("C:\\folder", ReplaceFrom::Nothing); })},
+         hostError([&] { host.replaceFile("C:\\folder", ReplaceFrom::Nothing); })},
     };
     for (const FailureCase &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        ASSERT_NE(c.reason, "(no error)");
+        ASSERT_FALSE(c.reason.isEmpty());
         const CliRun run = runCommand(QStringList{"convert"} + c.arguments);
         EXPECT_EQ(run.code, 1);
         EXPECT_EQ(run.out, "");

@@ -6,6 +6,7 @@
 #include "host/host.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
+#include "support/host_error.h"
 #include "support/scoped_variable.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <functional>
 
 using namespace vantrel;
+using vantrel::test::hostError;
 using vantrel::test::ImageKind;
 using vantrel::test::runTool;
 using vantrel::test::ScopedVariable;
@@ -24,16 +26,6 @@ using vantrel::test::TempImage;
 namespace {
 
 constexpr std::int64_t kMiB = 1024 * 1024;
-
-QString hostError(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const HostError &error) {
-        return error.reason();
-    }
-    return {};
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

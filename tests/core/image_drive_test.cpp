@@ -10,6 +10,7 @@
 #include "support/cli_run.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
+#include "support/host_error.h"
 #include "support/logo_bytes.h"
 #include "support/scoped_variable.h"
 
@@ -31,6 +32,7 @@ using vantrel::test::CliRun;
 using vantrel::test::FakeHost;
 using vantrel::test::HeldImage;
 using vantrel::test::Hold;
+using vantrel::test::hostError;
 using vantrel::test::ImageKind;
 using vantrel::test::LogoBytes;
 using vantrel::test::runCommand;
@@ -41,16 +43,6 @@ namespace {
 
 constexpr ImageKind kAllKinds[] = {ImageKind::Fat16Disk, ImageKind::Fat32Disk,
                                    ImageKind::Superfloppy, ImageKind::FixedVhd};
-
-QString hostError(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const HostError &error) {
-        return error.reason();
-    }
-    return {};
-}
 
 std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 {

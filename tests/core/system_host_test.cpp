@@ -2,6 +2,7 @@
 #include "host/system_host.h"
 #include "support/child_process.h"
 #include "support/fake_host.h"
+#include "support/host_error.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,6 +26,7 @@
 using namespace vantrel;
 using vantrel::test::ChildPrivileges;
 using vantrel::test::handOver;
+using vantrel::test::hostError;
 using vantrel::test::runInChild;
 using vantrel::test::runUnprivileged;
 using vantrel::test::TempDrive;
@@ -41,16 +43,6 @@ public:
     QSize screenSizeTwips() override { return {}; }
     void showFileDialog(FileDialog &, FileDialogKind) override {}
 };
-
-QString hostError(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const HostError &error) {
-        return error.reason();
-    }
-    return {};
-}
 
 QStringList entries(const QString &dir)
 {
@@ -758,8 +750,9 @@ TEST(WindowsDirectory, IsTheOneMsdosSysNames)
         const char *directory;
     };
     const Case cases[] = {
-        {"Windows 98", QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n"
-                                  "HostWinBootDrv=C\r\n\r\n[Options]\r\nBootGUI=1\r\n"),
+        {"Windows 98",
+         QByteArray("[Paths]\r\nWinDir=C:\\WIN98\r\nWinBootDir=C:\\WIN98\r\n"
+                    "HostWinBootDrv=C\r\n\r\n[Options]\r\nBootGUI=1\r\n"),
          "C:\\WIN98"},
         {"any case, spaces", QByteArray("[paths]\nwindir = c:\\Win95  \n"), "c:\\Win95"},
         {"no file", std::nullopt, "C:\\WINDOWS"},
