@@ -22,6 +22,8 @@
 #include <functional>
 
 using namespace vantrel;
+using vantrel::test::chooseInNextFileDialog;
+using vantrel::test::recordNextMessageBox;
 using vantrel::test::TempDrive;
 using vantrel::test::whenModal;
 
@@ -93,12 +95,7 @@ void Form1EndToEndTest::chooseThroughQtsDialogPreviewAndInstall()
     QVERIFY(form.Command8->isEnabled());
 
     QString unexpected;
-    whenModal<QMessageBox>(
-        [&](QMessageBox &box) {
-            unexpected = box.text();
-            box.close();
-        },
-        nullptr, 30);
+    recordNextMessageBox(&unexpected, 30);
     QTest::mouseClick(form.chstart, Qt::LeftButton);
     QTest::qWait(400);
     QCOMPARE(unexpected, QString());
@@ -145,12 +142,7 @@ void Form1EndToEndTest::aMarkedUpNameShowsAsItIsInLabel1AndInTheMessage()
     Form1 &form = forms.show<Form1>();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     bool timedOut = false;
-    whenModal<QFileDialog>(
-        [&](QFileDialog &dialog) {
-            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(chosen);
-            QMetaObject::invokeMethod(&dialog, "accept");
-        },
-        &timedOut);
+    chooseInNextFileDialog(chosen, &timedOut);
     QTest::mouseClick(form.Op, Qt::LeftButton);
     QVERIFY(!timedOut);
     QCOMPARE(form.Label1->text(), chosen);
@@ -248,22 +240,11 @@ void Form1EndToEndTest::changeStartupKeepsTheOldLogoForUndo()
     Form1 &form = forms.show<Form1>();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     bool timedOut = false;
-    whenModal<QFileDialog>(
-        [&](QFileDialog &dialog) {
-            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-                ->setText(drive.path("Sky.BMP"));
-            QMetaObject::invokeMethod(&dialog, "accept");
-        },
-        &timedOut);
+    chooseInNextFileDialog(drive.path("Sky.BMP"), &timedOut);
     QTest::mouseClick(form.Op, Qt::LeftButton);
     QVERIFY(!timedOut);
     QString unexpected;
-    whenModal<QMessageBox>(
-        [&](QMessageBox &box) {
-            unexpected = box.text();
-            box.close();
-        },
-        nullptr, 30);
+    recordNextMessageBox(&unexpected, 30);
     QTest::mouseClick(form.chstart, Qt::LeftButton);
     QTest::qWait(400);
     QCOMPARE(unexpected, QString());

@@ -21,9 +21,9 @@
 
 using namespace vantrel;
 using vantrel::test::ImageKind;
+using vantrel::test::recordNextMessageBox;
 using vantrel::test::ScopedVariable;
 using vantrel::test::TempImage;
-using vantrel::test::whenModal;
 
 namespace {
 
@@ -76,12 +76,7 @@ void Form1ImageEndToEndTest::changeStartupWritesIntoTheImageAndViewShowsIt()
     Form1 &form = forms.show<Form1>();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QString unexpected;
-    whenModal<QMessageBox>(
-        [&](QMessageBox &box) {
-            unexpected = box.text();
-            box.close();
-        },
-        nullptr, 30);
+    recordNextMessageBox(&unexpected, 30);
 
     form.setLabel1Caption(logoPath);
     QTest::mouseClick(form.chstart, Qt::LeftButton);

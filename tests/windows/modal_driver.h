@@ -5,6 +5,9 @@
 // it to the test's callback, which must close it.
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -42,6 +45,30 @@ void whenModal(std::function<void(W &)> act, bool *timedOut = nullptr, int attem
         }
         whenModal<W>(std::move(act), timedOut, attempts - 1);
     });
+}
+
+// Chooses `path` in the next file dialog: pastes it into the name box, as
+// typing would open the completer's popup, and accepts.
+inline void chooseInNextFileDialog(const QString &path, bool *timedOut)
+{
+    whenModal<QFileDialog>(
+        [path](QFileDialog &dialog) {
+            dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            QMetaObject::invokeMethod(&dialog, "accept");
+        },
+        timedOut);
+}
+
+// Keeps the text of a message box that opens within `attempts` checks in
+// `text`, and closes the box.
+inline void recordNextMessageBox(QString *text, int attempts)
+{
+    whenModal<QMessageBox>(
+        [text](QMessageBox &box) {
+            *text = box.text();
+            box.close();
+        },
+        nullptr, attempts);
 }
 
 } // namespace vantrel::test
