@@ -58,11 +58,6 @@ const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switch
                              "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
                              "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
 
-bool wantsHelp(const QStringList &arguments)
-{
-    return arguments.contains("--help") || arguments.contains("-h");
-}
-
 
 QString partitionText(const DiskVolume &volume)
 {
@@ -292,6 +287,16 @@ std::optional<LogoSlot> parseSlot(const QString &word)
     if (w == "switchoff" || w == "switch-off")
         return LogoSlot::SwitchOff;
     return std::nullopt;
+}
+
+bool isHelp(const QString &argument)
+{
+    return argument == "--help" || argument == "-h";
+}
+
+bool wantsHelp(const QStringList &arguments)
+{
+    return std::any_of(arguments.begin(), arguments.end(), isHelp);
 }
 
 int usageError(CliContext &context, const QString &problem, const char *usage)

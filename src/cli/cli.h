@@ -70,6 +70,12 @@ void prepareDrive(CliContext &context);
 // or "switch-off", in any case; nothing for another word.
 std::optional<LogoSlot> parseSlot(const QString &word);
 
+// Whether a command's argument asks for its usage: "--help" or "-h".
+bool isHelp(const QString &argument);
+
+// Whether any of a command's arguments asks for its usage.
+bool wantsHelp(const QStringList &arguments);
+
 // Writes "vantrel-cli: <problem>" and the command's usage to standard
 // error and returns kExitUsage; for the commands' own use.
 int usageError(CliContext &context, const QString &problem, const char *usage);

@@ -9,7 +9,6 @@
 
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -43,11 +42,6 @@ const char kSetupUsage[] =
     "the slots are never touched. Prints what it made.\n";
 
 const QString kProgramDirectory = QStringLiteral("C:\\vantrel\\");
-
-bool isHelp(const QString &argument)
-{
-    return argument == "--help" || argument == "-h";
-}
 
 void writeBytes(Host &host, const QString &path, const QByteArray &bytes)
 {
@@ -133,7 +127,7 @@ void warnOfMissingStock(CliContext &context)
 
 int backupsCommand(const QStringList &arguments, CliContext &context)
 {
-    if (std::any_of(arguments.begin(), arguments.end(), isHelp)) {
+    if (wantsHelp(arguments)) {
         context.out << kBackupsUsage;
         return kExitOk;
     }
@@ -162,7 +156,7 @@ int backupsCommand(const QStringList &arguments, CliContext &context)
 
 int undoCommand(const QStringList &arguments, CliContext &context)
 {
-    if (std::any_of(arguments.begin(), arguments.end(), isHelp)) {
+    if (wantsHelp(arguments)) {
         context.out << kUndoUsage;
         return kExitOk;
     }
@@ -226,7 +220,7 @@ int undoCommand(const QStringList &arguments, CliContext &context)
 
 int setupCommand(const QStringList &arguments, CliContext &context)
 {
-    if (std::any_of(arguments.begin(), arguments.end(), isHelp)) {
+    if (wantsHelp(arguments)) {
         context.out << kSetupUsage;
         return kExitOk;
     }

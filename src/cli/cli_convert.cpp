@@ -118,7 +118,7 @@ int convertCommand(const QStringList &arguments, CliContext &context)
             optionsEnded = true;
             continue;
         }
-        if (argument == "--help" || argument == "-h") {
+        if (isHelp(argument)) {
             context.out << kConvertUsage;
             return kExitOk;
         }

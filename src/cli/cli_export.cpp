@@ -37,11 +37,6 @@ const char kExportUsage[] =
     "Every file is written beside its place and renamed into it. A LOGO that is not\n"
     "a logo bitmap is refused with the reason (see 'vantrel-cli check').\n";
 
-bool isHelp(const QString &argument)
-{
-    return argument == "--help" || argument == "-h";
-}
-
 std::optional<int> parseInteger(const QString &text, int low, int high)
 {
     bool isNumber = false;

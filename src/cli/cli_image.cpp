@@ -29,11 +29,6 @@ const char kCheckUsage[] =
     "and the colour of palette entry 0, the border around the picture at start-up.\n"
     "Exit status 0 when every FILE is a logo bitmap, 1 otherwise.\n";
 
-bool isHelp(const QString &argument)
-{
-    return argument == "--help" || argument == "-h";
-}
-
 // One report line: the name, the value found, and "ok" or what was
 // expected. Padded by hand because the values come from the file and must
 // not be read as placeholders.
