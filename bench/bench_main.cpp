@@ -47,16 +47,17 @@
 // QT_QPA_PLATFORM says otherwise.
 
 #include "cli/console_host.h"
-#include "app/forms.h"
-#include "app/stock_art.h"
-#include "host/desktop_host.h"
+#include "codec/gif_export.h"
+#include "codec/logo_format.h"
+#include "drive/stock_art.h"
+#include "host/disk/mtools_drive.h"
 #include "image/aniform1.h"
 #include "image/aniform2.h"
 #include "image/animate.h"
-#include "image/gif_export.h"
-#include "image/logo_format.h"
-#include "host/mtools_drive.h"
+#include "logo/form1.h"
 #include "logo/slots.h"
+#include "ui/desktop_host.h"
+#include "ui/forms.h"
 
 #include <benchmark/benchmark.h>
 
@@ -69,8 +70,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -451,6 +452,7 @@ void BM_PreviewTick(benchmark::State &state)
     PreviewFiles files;
     DesktopHost host;
     Forms forms(host);
+    forms.setMainWindow<Form1>();
     aniForm2 *preview = openPreview(forms, files.source());
     if (preview == nullptr) {
         state.SkipWithError("the preview did not open");
@@ -518,6 +520,7 @@ void BM_PreviewJitter(benchmark::State &state)
     StampingHost host;
     host.clock.start();
     Forms forms(host);
+    forms.setMainWindow<Form1>();
     for (auto _ : state) {
         host.stamps.clear();
         aniForm2 *preview = openPreview(forms, files.source());
@@ -565,12 +568,14 @@ public:
     {
         m_image = m_dir.filePath("win95.img");
         run("truncate", {"-s", "16M", m_image});
-        run("sfdisk", {"-q", "--no-tell-kernel", m_image}, "label: dos\nstart=2048, type=6, bootable\n");
+        run("sfdisk", {"-q", "--no-tell-kernel", m_image},
+            "label: dos\nstart=2048, type=6, bootable\n");
         run("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_image, "15360"});
         m_oldDrive = qgetenv("VANTREL_DRIVE_C");
         qputenv("VANTREL_DRIVE_C", QFile::encodeName(m_image));
         QFile logo(logoPath());
-        if (!logo.open(QIODevice::WriteOnly) || logo.write(shutdownPicture()) != qint64(kLogoLength))
+        if (!logo.open(QIODevice::WriteOnly) ||
+            logo.write(shutdownPicture()) != qint64(kLogoLength))
             throw std::runtime_error("cannot write the logo");
         logo.close();
         const QString stock = m_image + "@@1048576";
@@ -655,21 +660,24 @@ void BM_ImageDrive(benchmark::State &state, int which)
         break;
     case 4: // Restore Startup
         imageDriveBenchmark(
-            state, [&](Host &host, const ImageDriveFiles &) {
+            state,
+            [&](Host &host, const ImageDriveFiles &) {
                 RestoreSlot(host, LogoSlot::Startup, windows);
             },
             install);
         break;
     case 5: // Restore Shutdown: a copy within the image
         imageDriveBenchmark(
-            state, [&](Host &host, const ImageDriveFiles &) {
+            state,
+            [&](Host &host, const ImageDriveFiles &) {
                 RestoreSlot(host, LogoSlot::Shutdown, windows);
             },
             nullptr);
         break;
     case 6: // a copy out, as a backup takes one
         imageDriveBenchmark(
-            state, [](Host &host, const ImageDriveFiles &files) {
+            state,
+            [](Host &host, const ImageDriveFiles &files) {
                 host.copyFile("C:\\logo.sys", files.copyPath());
             },
             install);

@@ -1,9 +1,9 @@
 #include "checks.h"
 
+#include "codec/logo_convert.h"
+#include "codec/logo_format.h"
+#include "codec/picture.h"
 #include "host/host.h"
-#include "host/picture.h"
-#include "image/logo_convert.h"
-#include "image/logo_format.h"
 #include "input_reader.h"
 
 #include <QImage>

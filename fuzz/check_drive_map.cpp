@@ -1,7 +1,8 @@
 #include "checks.h"
 
-#include "host/drive_map.h"
 #include "host/host.h"
+#include "host/posix_file.h"
+#include "host/system/drive_map.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,16 +85,17 @@ std::optional<QByteArray> unquote(const QString &quoted)
 
 void checkNames(QByteArrayView bytes)
 {
-    const QString quoted = quotedBytes(bytes);
+    const QString quoted = posix::quotedBytes(bytes);
     const std::optional<QByteArray> back = unquote(quoted);
     require(back && *back == bytes,
             [&] { return "quotedBytes is not lossless: " + quoted.toStdString(); });
     // A name is taken as UTF-8 only when it stands for exactly these bytes.
-    const std::optional<QString> text = strictUtf8(bytes);
+    const std::optional<QString> text = posix::strictUtf8(bytes);
     if (text) {
         require(text->toUtf8() == bytes, [&] {
             return "strictUtf8 takes " + quoted.toStdString() +
-                   " for a name that is other bytes: " + quotedBytes(text->toUtf8()).toStdString();
+                   " for a name that is other bytes: " +
+                   posix::quotedBytes(text->toUtf8()).toStdString();
         });
     }
 }
@@ -132,7 +134,7 @@ Outcome checkDriveMap(std::span<const std::uint8_t> input)
 
     const QString root = map.driveRoot(letter);
     require(native == root || native.startsWith(root + '/'), [&] {
-        return quotedBytes(rest.toByteArray()).toStdString() +
+        return posix::quotedBytes(rest.toByteArray()).toStdString() +
                " leaves the drive: " + native.toStdString();
     });
     const QStringList components = native.mid(root.size()).split('/', Qt::SkipEmptyParts);

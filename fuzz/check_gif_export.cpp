@@ -1,8 +1,8 @@
 #include "checks.h"
 
+#include "codec/gif_export.h"
+#include "codec/logo_format.h"
 #include "host/host.h"
-#include "image/gif_export.h"
-#include "image/logo_format.h"
 #include "input_reader.h"
 #include "support/gif_reader.h"
 

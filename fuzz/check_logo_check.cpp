@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "cli/console_host.h"
-#include "image/logo_format.h"
+#include "codec/logo_format.h"
 
 #include <QFile>
 #include <QTemporaryDir>

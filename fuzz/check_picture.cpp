@@ -1,7 +1,7 @@
 #include "checks.h"
 
+#include "codec/picture.h"
 #include "host/host.h"
-#include "host/picture.h"
 
 #include <QBuffer>
 #include <QImageReader>

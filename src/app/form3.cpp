@@ -1,10 +1,9 @@
 #include "app/form3.h"
 
 #include "app/brand.h"
-#include "app/classic_look.h"
 #include "art/program_icon.h"
 #include "art/splash_art.h"
-#include "logo/form1.h"
+#include "ui/classic_look.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -101,7 +100,7 @@ void Form3::Timer1_Timer()
     Timer1.reset();
     forms().unload(*this);
     try {
-        forms().show<Form1>();
+        forms().showMainWindow();
     } catch (const std::exception &error) {
         host().messageBox(QStringLiteral("Vantrel could not open its main window: %1")
                               .arg(QString::fromUtf8(error.what())));

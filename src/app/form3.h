@@ -4,7 +4,7 @@
 // the program. Its timer unloads it and shows the main window; nothing the
 // user does to it has any effect.
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 #include <memory>
 

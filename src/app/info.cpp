@@ -1,9 +1,9 @@
 #include "app/info.h"
 
 #include "app/brand.h"
-#include "app/classic_look.h"
 #include "art/program_icon.h"
 #include "art/splash_art.h"
+#include "ui/classic_look.h"
 
 #include <QGroupBox>
 #include <QLabel>

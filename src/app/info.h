@@ -5,7 +5,7 @@
 // the animation maker's origins. The main window's About commands show it;
 // there is never more than one, and OK or the close box unload only it.
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 class QGroupBox;
 class QLabel;

@@ -1,8 +1,9 @@
-#include "app/classic_look.h"
-#include "app/default_drive.h"
 #include "app/form3.h"
-#include "app/forms.h"
-#include "host/desktop_host.h"
+#include "drive/default_drive.h"
+#include "logo/form1.h"
+#include "ui/classic_look.h"
+#include "ui/desktop_host.h"
+#include "ui/forms.h"
 
 #include <QApplication>
 
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
 
     vantrel::DesktopHost host;
     vantrel::Forms forms(host);
+    forms.setMainWindow<vantrel::Form1>();
     // The splash comes first, before anything else is shown or done; the
     // main window that needs the drive opens five seconds later.
     forms.show<vantrel::Form3>();

@@ -4,7 +4,7 @@
 // the first time the main window asks for the dialog and stays loaded,
 // never shown, until the program ends.
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 namespace vantrel {
 

@@ -1,11 +1,12 @@
 #include "cli/cli.h"
 
 #include "cli/console_host.h"
-#include "app/default_drive.h"
-#include "host/drive_map.h"
+#include "codec/logo_format.h"
+#include "drive/default_drive.h"
+#include "host/disk/mtools_drive.h"
 #include "host/file_replacement.h"
-#include "host/mtools_drive.h"
-#include "image/logo_format.h"
+#include "host/posix_file.h"
+#include "host/system/drive_map.h"
 #include "logo/slots.h"
 
 #include <QFileInfo>
@@ -18,46 +19,49 @@ namespace vantrel {
 
 namespace {
 
-const char kUsage[] = "usage: vantrel-cli <command> [arguments]\n"
-                      "\n"
-                      "commands:\n"
-                      "  where                               show the drive, the Windows directory and the slots\n"
-                      "  install startup|shutdown|switchoff FILE\n"
-                      "                                      copy FILE into a logo slot\n"
-                      "  restore startup|shutdown|switchoff|all\n"
-                      "                                      put the default picture back\n"
-                      "  animate SOURCE TARGET [--start S] [--reverse]\n"
-                      "                                      write an animated start-up logo\n"
-                      "  check FILE...                       tell whether files are logo bitmaps\n"
-                      "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
-                      "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
-                      "                                      write a logo's animation as a GIF\n"
-                      "  backups [startup|shutdown|switchoff]\n"
-                      "                                      list the copies kept of replaced slot files\n"
-                      "  undo startup|shutdown|switchoff [--to ID|original]\n"
-                      "                                      put a kept copy back into a slot\n"
-                      "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
-                      "\n"
-                      "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
-                      "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
-                      "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
-                      "Run 'vantrel-cli <command> --help' for more.\n";
+const char kUsage[] =
+    "usage: vantrel-cli <command> [arguments]\n"
+    "\n"
+    "commands:\n"
+    "  where                               show the drive, the Windows directory and the slots\n"
+    "  install startup|shutdown|switchoff FILE\n"
+    "                                      copy FILE into a logo slot\n"
+    "  restore startup|shutdown|switchoff|all\n"
+    "                                      put the default picture back\n"
+    "  animate SOURCE TARGET [--start S] [--reverse]\n"
+    "                                      write an animated start-up logo\n"
+    "  check FILE...                       tell whether files are logo bitmaps\n"
+    "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
+    "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
+    "                                      write a logo's animation as a GIF\n"
+    "  backups [startup|shutdown|switchoff]\n"
+    "                                      list the copies kept of replaced slot files\n"
+    "  undo startup|shutdown|switchoff [--to ID|original]\n"
+    "                                      put a kept copy back into a slot\n"
+    "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
+    "\n"
+    "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
+    "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
+    "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
+    "Run 'vantrel-cli <command> --help' for more.\n";
 
-const char kWhereUsage[] = "usage: vantrel-cli where\n"
-                           "Prints the directory that stands for drive C (or its disk image, partition,\n"
-                           "file system and label), the Windows directory, and\n"
-                           "for each logo slot its path, the native file and whether one is installed;\n"
-                           "then any file an interrupted write left beside a slot. Changes nothing.\n";
+const char kWhereUsage[] =
+    "usage: vantrel-cli where\n"
+    "Prints the directory that stands for drive C (or its disk image, partition,\n"
+    "file system and label), the Windows directory, and\n"
+    "for each logo slot its path, the native file and whether one is installed;\n"
+    "then any file an interrupted write left beside a slot. Changes nothing.\n";
 
-const char kInstallUsage[] = "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
-                             "Copies FILE into the slot, replacing what is there. Any file is accepted;\n"
-                             "one that is not a logo bitmap gets a warning, as Windows will not show it.\n";
+const char kInstallUsage[] =
+    "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
+    "Copies FILE into the slot, replacing what is there. Any file is accepted;\n"
+    "one that is not a logo bitmap gets a warning, as Windows will not show it.\n";
 
-const char kRestoreUsage[] = "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
-                             "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
-                             "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
-                             "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
-
+const char kRestoreUsage[] =
+    "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
+    "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
+    "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
+    "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
 
 QString partitionText(const DiskVolume &volume)
 {
@@ -193,7 +197,8 @@ int install(const QStringList &arguments, CliContext &context)
         return usageError(context, "install takes a slot and a file", kInstallUsage);
     const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
     if (!slot)
-        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kInstallUsage);
+        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]),
+                          kInstallUsage);
     prepareDrive(context);
     try {
         ChangeSlot(context.host, *slot, arguments[1], QueryWindowsDirectory(context.host));
@@ -231,7 +236,8 @@ int restore(const QStringList &arguments, CliContext &context)
     const bool all = arguments[0].toLower() == "all";
     const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
     if (!all && !slot)
-        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]), kRestoreUsage);
+        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]),
+                          kRestoreUsage);
     prepareDrive(context);
     const QString windows = QueryWindowsDirectory(context.host);
     if (all) {
@@ -255,7 +261,8 @@ int restore(const QStringList &arguments, CliContext &context)
 // problem when the number is missing or not one, otherwise empty text.
 QString takePartitionOption(QStringList &words, ConsoleHost &host)
 {
-    if (words.isEmpty() || !(words.first() == "--partition" || words.first().startsWith("--partition=")))
+    if (words.isEmpty() ||
+        !(words.first() == "--partition" || words.first().startsWith("--partition=")))
         return {};
     QString number;
     if (words.first() == "--partition") {
@@ -320,11 +327,11 @@ DecodedArguments decodeArguments(int argc, const char *const *argv)
     DecodedArguments decoded;
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView bytes(argv[i]);
-        const std::optional<QString> text = strictUtf8(bytes);
+        const std::optional<QString> text = posix::strictUtf8(bytes);
         if (!text) {
             decoded.problem = QStringLiteral("argument %1 is not valid UTF-8: %2; nothing was done")
                                   .arg(i)
-                                  .arg(quotedBytes(bytes));
+                                  .arg(posix::quotedBytes(bytes));
             decoded.arguments.clear();
             return decoded;
         }

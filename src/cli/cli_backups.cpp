@@ -1,9 +1,9 @@
 #include "cli/cli.h"
 
-#include "app/default_drive.h"
-#include "app/stock_art.h"
 #include "cli/console_host.h"
-#include "image/logo_format.h"
+#include "codec/logo_format.h"
+#include "drive/default_drive.h"
+#include "drive/stock_art.h"
 #include "logo/backups.h"
 #include "logo/slots.h"
 

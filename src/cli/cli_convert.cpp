@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
 #include "cli/console_host.h"
-#include "image/logo_convert.h"
-#include "image/logo_format.h"
+#include "codec/logo_convert.h"
+#include "codec/logo_format.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
 #include "cli/console_host.h"
-#include "image/gif_export.h"
-#include "image/logo_format.h"
+#include "codec/gif_export.h"
+#include "codec/logo_format.h"
 
 #include <QBuffer>
 #include <QFileInfo>

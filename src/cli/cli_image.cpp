@@ -1,8 +1,8 @@
 #include "cli/cli.h"
 
 #include "cli/console_host.h"
+#include "codec/logo_format.h"
 #include "image/animate.h"
-#include "image/logo_format.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "cli/console_host.h"
 
-#include "host/picture.h"
+#include "codec/picture.h"
 
 namespace vantrel {
 

@@ -4,7 +4,7 @@
 // written to standard error instead of a box. It has no desktop, so the
 // dialogs and the screen are not available.
 
-#include "host/system_host.h"
+#include "host/system/system_host.h"
 
 #include <QTextStream>
 

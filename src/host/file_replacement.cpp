@@ -1,6 +1,5 @@
 #include "host/file_replacement.h"
 
-#include "host/drive_map.h"
 #include "host/posix_file.h"
 
 #include <QFileInfo>
@@ -55,7 +54,7 @@ template <typename Visit> void forEachReplacement(const QString &directory, Visi
     if (dir == nullptr)
         return;
     while (const dirent *entry = ::readdir(dir)) {
-        const std::optional<QString> name = strictUtf8(entry->d_name);
+        const std::optional<QString> name = posix::strictUtf8(entry->d_name);
         if (!name || replacedFileName(*name).isEmpty())
             continue;
         struct stat info {};

@@ -16,6 +16,8 @@
 // Every failing operation throws HostError, which carries a reason that a
 // caller may show or pass on. Nothing here shows anything by itself.
 
+#include "host/host_error.h"
+
 #include <QSize>
 #include <QString>
 
@@ -31,14 +33,6 @@ namespace vantrel {
 
 // Positions and sizes are designed in twips; 15 twips make one pixel.
 inline constexpr int kTwipsPerPixel = 15;
-
-// The one error type of the host layer. what() is the reason, in words a
-// user can read ("cannot open C:\logo.sys: Permission denied").
-class HostError : public std::runtime_error {
-public:
-    explicit HostError(const QString &reason);
-    QString reason() const { return QString::fromUtf8(what()); }
-};
 
 // A file opened for raw byte access. Reads and writes either at an explicit
 // offset or at the current position, which each of them advances. Closing

@@ -1,6 +1,7 @@
 #include "host/posix_file.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -122,6 +123,36 @@ void PosixBinaryFile::requireOpen() const
 {
     if (m_fd < 0)
         throw HostError(QStringLiteral("%1 is closed").arg(m_name));
+}
+
+std::optional<QString> strictUtf8(QByteArrayView bytes)
+{
+    // Qt's decoder drops a leading byte order mark unless told not to; in a
+    // name it is a character like any other, and dropping it names another
+    // file.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString quotedBytes(QByteArrayView bytes)
+{
+    QString quoted = QStringLiteral("$'");
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c == '\\' || c == '\'') {
+            quoted += QLatin1Char('\\');
+            quoted += QLatin1Char(char(c));
+        } else if (c >= 0x20 && c < 0x7f) {
+            quoted += QLatin1Char(char(c));
+        } else {
+            quoted += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+        }
+    }
+    return quoted + '\'';
 }
 
 } // namespace vantrel::posix

@@ -8,9 +8,11 @@
 #include "host/host.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -25,6 +27,16 @@ QString systemReason();
 
 // The bytes the system calls take for a native path.
 QByteArray encoded(const QString &nativePath);
+
+// The text of `bytes` when they are valid UTF-8, otherwise nothing. Every
+// byte counts, a leading byte order mark too (as U+FEFF), so the text
+// encodes back to exactly `bytes`.
+std::optional<QString> strictUtf8(QByteArrayView bytes);
+
+// `bytes` written as the shell's $'...' quoting would, so that a name that
+// is not UTF-8 can be shown exactly: $'\xff.bmp'. Printable ASCII stays as
+// it is; a backslash, a quote and every other byte are escaped.
+QString quotedBytes(QByteArrayView bytes);
 
 // Closes a descriptor when it goes out of scope unless released.
 class Fd {

@@ -1,12 +1,11 @@
 #include "image/aniform1.h"
 
-#include "app/classic_look.h"
-#include "app/window_placement.h"
+#include "codec/logo_format.h"
 #include "image/aniform2.h"
 #include "image/animate.h"
-#include "image/logo_format.h"
 #include "image/number_text.h"
-#include "logo/form1.h"
+#include "ui/classic_look.h"
+#include "ui/window_placement.h"
 
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -264,7 +263,7 @@ void AniForm1::Form_Load()
     }
 
     try {
-        Src->setText(forms().load<Form1>().Label1->text());
+        Src->setText(forms().loadMainWindow().currentFile());
     } catch (const std::exception &) {
         // The main window could not be had; Src keeps its caption.
     }
@@ -412,14 +411,14 @@ void AniForm1::Command3_Click()
     try {
         AnimateLogo(host(), Src->text(), Targ->text(), Spin->value(), check1Value() == 1);
         writeSettings();
-        forms().load<Form1>().setLabel1Caption(Targ->text());
+        forms().loadMainWindow().setCurrentFile(Targ->text());
     } catch (const std::exception &) {
         beep();
         return;
     }
     forms().unload(*this);
     try {
-        forms().show<Form1>();
+        forms().showMainWindow();
     } catch (const std::exception &) {
         // The main window is loaded already (it took the target).
     }

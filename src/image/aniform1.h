@@ -14,7 +14,7 @@
 // The window never shows a message: every failure is answered with one
 // beep, and no handler lets an exception out.
 
-#include "app/forms.h"
+#include "ui/forms.h"
 
 class QCheckBox;
 class QLabel;

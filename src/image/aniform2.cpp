@@ -1,8 +1,8 @@
 #include "image/aniform2.h"
 
-#include "app/window_placement.h"
+#include "codec/palette_rotation.h"
 #include "image/aniform1.h"
-#include "image/palette_rotation.h"
+#include "ui/window_placement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

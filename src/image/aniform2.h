@@ -15,8 +15,8 @@
 // bar's close box, a failed opening, a failed tick, or the end of the
 // program.
 
-#include "app/forms.h"
-#include "image/logo_format.h"
+#include "codec/logo_format.h"
+#include "ui/forms.h"
 
 #include <QImage>
 

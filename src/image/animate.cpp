@@ -1,6 +1,6 @@
 #include "image/animate.h"
 
-#include "image/logo_format.h"
+#include "codec/logo_format.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "logo/backups.h"
 
-#include "host/drive_map.h"
+#include "host/system/drive_map.h"
 
 #include <QCryptographicHash>
 #include <QDir>

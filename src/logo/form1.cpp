@@ -1,14 +1,14 @@
 #include "logo/form1.h"
 
 #include "app/brand.h"
-#include "app/classic_look.h"
 #include "app/info.h"
 #include "app/open_dlg.h"
-#include "app/plain_text.h"
 #include "art/program_icon.h"
-#include "host/drive_map.h"
+#include "host/system/drive_map.h"
 #include "image/aniform1.h"
 #include "logo/viewer.h"
+#include "ui/classic_look.h"
+#include "ui/plain_text.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -95,7 +95,7 @@ QMenu *makeMenu(QWidget *owner, const char *name, const QString &caption)
 
 } // namespace
 
-Form1::Form1(const FormContext &context) : Form(context)
+Form1::Form1(const FormContext &context) : MainWindow(context)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(brand::kName) + QStringLiteral(" Vantrel 32-bit"));
@@ -242,6 +242,11 @@ void Form1::connectHandlers()
     connect(animake, &QAction::triggered, this, &Form1::animake_Click);
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
+}
+
+QString Form1::currentFile() const
+{
+    return Label1->text();
 }
 
 void Form1::setLabel1Caption(const QString &caption)

@@ -8,10 +8,10 @@
 // path of the current bitmap and Label2's the Windows directory; the slot
 // operations (logo/slots.h) and the viewer (logo/viewer.h) get both from
 // there each time they run. Other windows hand a new bitmap over through
-// setLabel1Caption.
+// setCurrentFile (MainWindow), which sets Label1's caption.
 
-#include "app/forms.h"
 #include "logo/slots.h"
+#include "ui/forms.h"
 
 class QAction;
 class QGroupBox;
@@ -22,7 +22,7 @@ class QPushButton;
 
 namespace vantrel {
 
-class Form1 : public Form {
+class Form1 : public MainWindow {
     Q_OBJECT
 public:
     explicit Form1(const FormContext &context);
@@ -31,6 +31,10 @@ public:
     // the one already shown: setting a path always re-previews the file
     // and re-enables the Change buttons. Throws nothing.
     void setLabel1Caption(const QString &caption);
+
+    // Label1's caption; setCurrentFile is setLabel1Caption.
+    QString currentFile() const override;
+    void setCurrentFile(const QString &path) override { setLabel1Caption(path); }
 
     void Form_Load() override;
 

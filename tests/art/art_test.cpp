@@ -5,6 +5,7 @@
 #include "art/median_cut.h"
 #include "art/program_icon.h"
 #include "art/splash_art.h"
+#include "support/qt_test.h"
 
 #include <QTest>
 
@@ -320,5 +321,5 @@ void ArtTest::toIndexed8OfNothingIsNothing()
     QVERIFY(vantrel::toIndexed8(QImage(), 256).isNull());
 }
 
-QTEST_MAIN(ArtTest)
+VANTREL_QT_TEST(ArtTest)
 #include "art_test.moc"

@@ -1,6 +1,6 @@
 #include "support/fake_host.h"
 
-#include "host/picture.h"
+#include "codec/picture.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,8 +51,8 @@ unsigned FakeHost::windowsDirectory(char *buffer, unsigned size)
     return windowsDirectoryReply->second;
 }
 
-QString FakeHost::getSetting(const QString &application, const QString &section,
-                             const QString &key, const QString &defaultValue)
+QString FakeHost::getSetting(const QString &application, const QString &section, const QString &key,
+                             const QString &defaultValue)
 {
     return settings.value(application + '/' + section + '/' + key, defaultValue);
 }
@@ -115,7 +115,8 @@ void FakeHost::showFileDialog(FileDialog &dialog, FileDialogKind kind)
 }
 
 TempDrive::TempDrive()
-    : m_oldDrive(qgetenv("VANTREL_DRIVE_C")), m_hadDrive(qEnvironmentVariableIsSet("VANTREL_DRIVE_C"))
+    : m_oldDrive(qgetenv("VANTREL_DRIVE_C")),
+      m_hadDrive(qEnvironmentVariableIsSet("VANTREL_DRIVE_C"))
 {
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a temporary drive");

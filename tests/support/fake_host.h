@@ -12,7 +12,7 @@
 //  - settings live in memory;
 //  - the Windows directory reply can be scripted.
 
-#include "host/system_host.h"
+#include "host/system/system_host.h"
 #include "support/qt_print.h"
 
 #include <QImage>

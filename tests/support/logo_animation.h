@@ -5,7 +5,7 @@
 // moves the way start-up logos usually do: a band across its foot.
 // Header-only.
 
-#include "image/gif_export.h"
+#include "codec/gif_export.h"
 #include "support/gif_reader.h"
 #include "support/logo_bytes.h"
 

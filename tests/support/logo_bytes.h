@@ -9,7 +9,7 @@
 //   logo.setColour(250, 0xFF, 0xFF, 0xFF);
 //   drive.write("logo.bmp", logo.bytes());
 
-#include "image/logo_format.h"
+#include "codec/logo_format.h"
 
 #include <QByteArray>
 

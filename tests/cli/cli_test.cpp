@@ -1,0 +1,545 @@
+#include "cli/cli.h"
+#include "cli/console_host.h"
+#include "support/child_process.h"
+#include "support/cli_run.h"
+#include "support/fake_host.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vantrel;
+using vantrel::test::ChildPrivileges;
+using vantrel::test::CliRun;
+using vantrel::test::handOver;
+using vantrel::test::runCommand;
+using vantrel::test::runInChild;
+using vantrel::test::TempDrive;
+
+namespace {
+
+struct UsageCase {
+    const char *name;
+    QStringList arguments;
+    const char *firstLine;
+};
+
+class CliUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(CliUsage, IsAUsageErrorWithExitTwo)
+{
+    TempDrive drive;
+    const CliRun run = runCommand(GetParam().arguments);
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_EQ(run.err.section('\n', 0, 0), QString::fromUtf8(GetParam().firstLine));
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mistakes, CliUsage,
+    ::testing::Values(
+        UsageCase{"none", {}, "vantrel-cli: no command given"},
+        UsageCase{"unknown", {"frobnicate"}, "vantrel-cli: unknown command 'frobnicate'"},
+        UsageCase{"whereArgs", {"where", "x"}, "vantrel-cli: where takes no arguments"},
+        UsageCase{
+            "installSlot", {"install", "desktop", "a.bmp"}, "vantrel-cli: unknown slot 'desktop'"},
+        UsageCase{
+            "installFile", {"install", "startup"}, "vantrel-cli: install takes a slot and a file"},
+        UsageCase{
+            "restoreSlot", {"restore", "everything"}, "vantrel-cli: unknown slot 'everything'"},
+        UsageCase{"restoreNone", {"restore"}, "vantrel-cli: restore takes one slot, or all"}),
+    [](const auto &testCase) { return std::string(testCase.param.name); });
+
+TEST(Cli, EveryCommandExplainsItselfWithHelp)
+{
+    for (const QString &command :
+         QStringList{"where", "install", "restore", "backups", "undo", "setup"}) {
+        const CliRun run = runCommand({command, "--help"});
+        EXPECT_EQ(run.code, kExitOk);
+        EXPECT_TRUE(run.out.startsWith("usage: vantrel-cli " + command)) << run.out.toStdString();
+    }
+    EXPECT_TRUE(runCommand({"--help"}).out.startsWith("usage: vantrel-cli <command>"));
+}
+
+TEST(Cli, InstallCopiesTheFileIntoTheSlot)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    drive.write("my logo.bmp", "picture bytes");
+    const CliRun run = runCommand({"install", "switchoff", drive.path("my logo.bmp")});
+    EXPECT_EQ(run.code, kExitOk);
+    // Installed all the same; the warning is InstallWarning's subject.
+    EXPECT_TRUE(run.err.startsWith("vantrel-cli: warning: " + drive.path("my logo.bmp") +
+                                   " is not a logo bitmap (13 bytes, expected 129078)"))
+        << run.err.toStdString();
+    EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "picture bytes");
+}
+
+TEST(Cli, InstallReportsTheReasonWhenTheCopyFails)
+{
+    TempDrive drive;
+    const CliRun run = runCommand({"install", "startup", "C:\\missing.bmp"});
+    EXPECT_EQ(run.code, kExitFailed);
+    EXPECT_EQ(run.err, "vantrel-cli: cannot install the startup logo: cannot open C:\\missing.bmp: "
+                       "No such file or directory\n");
+    EXPECT_FALSE(drive.exists("logo.sys"));
+}
+
+// The slot's message comes first, word for word as the window shows it;
+// the line after it gives the real reason.
+TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
+{
+    struct Case {
+        const char *slot;
+        ChildPrivileges privileges;
+        const char *err;
+    };
+    const Case cases[] = {
+        {"startup", ChildPrivileges::Keep,
+         "The startup logo is already set to default.\n"
+         "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
+        {"shutdown", ChildPrivileges::Keep,
+         "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory\n"
+         "vantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
+         "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
+         "drive's own pictures as the ones to restore\n"},
+        {"switchoff", ChildPrivileges::Keep,
+         "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.\n"
+         "vantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
+        // The file is there, but the drive is not the user's to change.
+        {"startup", ChildPrivileges::Drop,
+         "The startup logo is already set to default.\n"
+         "vantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.err);
+        TempDrive drive;
+        drive.makeDirectory("WINDOWS");
+        if (QString(c.slot) == "switchoff") {
+            drive.makeInstallation();
+            drive.write("WINDOWS/logos.sys", "custom");
+            QFile::setPermissions(drive.path("WINDOWS/logos.sys"), QFile::ReadOwner);
+        }
+        // The unprivileged user keeps its copies in a data directory of its own.
+        QTemporaryDir dataHome;
+        if (c.privileges == ChildPrivileges::Drop) {
+            drive.write("logo.sys", "custom");
+            handOver(drive.root());
+            handOver(dataHome.path());
+            QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::ExeOwner);
+        }
+        runInChild(
+            [&] {
+                if (c.privileges == ChildPrivileges::Drop)
+                    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
+                const CliRun run = runCommand({"restore", c.slot});
+                EXPECT_EQ(run.code, kExitFailed);
+                EXPECT_EQ(run.err, c.err);
+                EXPECT_EQ(run.out, "");
+            },
+            c.privileges);
+        QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+// A source that never ends or never starts fails at once. Run in a child
+// with a file size limit and a time limit, so that a fault fails the test
+// instead of filling the disk or hanging it.
+TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(drive.path("pipe")).constData(), 0600), 0);
+    const std::pair<QStringList, const char *> cases[] = {
+        {{"install", "startup", "/dev/zero"},
+         "vantrel-cli: cannot install the startup logo: cannot copy /dev/zero: not a regular "
+         "file\n"},
+        {{"install", "shutdown", "C:\\pipe"},
+         "vantrel-cli: cannot install the shutdown logo: cannot copy C:\\pipe: not a regular "
+         "file\n"},
+        {{"check", "C:\\pipe"}, "vantrel-cli: cannot measure C:\\pipe: not a regular file\n"},
+        {{"animate", "C:\\pipe", "C:\\out.sys"},
+         "vantrel-cli: cannot measure C:\\pipe: not a regular file\n"},
+    };
+    for (const auto &[arguments, err] : cases) {
+        SCOPED_TRACE(err);
+        runInChild(
+            [&] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const struct rlimit limit {
+                    1 << 20, 1 << 20
+                };
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                const CliRun run = runCommand(arguments);
+                EXPECT_EQ(run.code, kExitFailed);
+                EXPECT_EQ(run.err, err);
+                EXPECT_EQ(run.out, "");
+            },
+            ChildPrivileges::Keep, 20);
+    }
+    EXPECT_FALSE(drive.exists("logo.sys"));
+    EXPECT_FALSE(drive.exists("out.sys"));
+    EXPECT_FALSE(drive.exists("WINDOWS/logow.sys"));
+}
+
+TEST(Cli, RestoreAllStaysSilentEvenWhenStepsFail)
+{
+    TempDrive drive;
+    drive.write("logo.sys", "custom");
+    const CliRun run = runCommand({"restore", "all"});
+    EXPECT_EQ(run.code, kExitOk);
+    EXPECT_TRUE(run.err.isEmpty());
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_FALSE(drive.exists("logo.sys"));
+}
+
+TEST(Cli, WhereShowsTheDriveAndEachSlot)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    drive.write("WINDOWS/logow.sys", QByteArray(129078, 'x'));
+    const CliRun run = runCommand({"where"});
+    EXPECT_EQ(run.code, kExitOk);
+    const QStringList lines = run.out.split('\n');
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[0], "drive C:            " + drive.root());
+    EXPECT_EQ(lines[1], "Windows directory:  C:\\WINDOWS\\  (" + drive.path("WINDOWS") + ")");
+    EXPECT_EQ(lines[3], "startup     C:\\logo.sys            " + drive.path("logo.sys") +
+                            "  (not installed: the default)");
+    EXPECT_EQ(lines[4], "shutdown    C:\\WINDOWS\\logow.sys   " + drive.path("WINDOWS/logow.sys") +
+                            "  (installed, 129078 bytes)");
+    EXPECT_EQ(lines[5], "switch-off  C:\\WINDOWS\\logos.sys   " + drive.path("WINDOWS/logos.sys") +
+                            "  (missing)");
+}
+
+TEST(Cli, WhereReportsWhatInterruptedWritesLeftBesideTheSlots)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    drive.write(".logo.sys.vantrel-Ab12Cd.tmp", "half");
+    drive.write("WINDOWS/.LOGOW.SYS.vantrel-xyzXYZ.tmp", "half");
+    drive.write("WINDOWS/.logow.sys.123456", "someone else's");
+    const CliRun run = runCommand({"where"});
+    EXPECT_EQ(run.code, kExitOk);
+    const QStringList lines = run.out.split('\n');
+    ASSERT_EQ(lines.size(), 9) << run.out.toStdString();
+    EXPECT_EQ(lines[6], "left over:          " + drive.path(".logo.sys.vantrel-Ab12Cd.tmp") +
+                            "  (from an interrupted write; the next write of logo.sys removes it)");
+    EXPECT_EQ(lines[7],
+              "left over:          " + drive.path("WINDOWS/.LOGOW.SYS.vantrel-xyzXYZ.tmp") +
+                  "  (from an interrupted write; the next write of LOGOW.SYS removes it)");
+    EXPECT_EQ(lines[8], "");
+}
+
+// Takes bytes and fails every write, as a full disk does.
+class FullDevice : public QIODevice {
+public:
+    FullDevice() { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64) override
+    {
+        setErrorString(QStringLiteral("No space left on device"));
+        return -1;
+    }
+};
+
+// What a command prints must reach its reader; when it cannot, that is
+// the command's failure, reported on standard error.
+TEST(Cli, ReportsAFailedWriteOfStandardOutputAndFails)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    drive.write("logo.bmp", QByteArray(129078, 'x'));
+    const QStringList commands[] = {{"where"},
+                                    {"--help"},
+                                    {"where", "--help"},
+                                    {"install", "-h"},
+                                    {"animate", "--help"},
+                                    {"check", "C:\\logo.bmp"}};
+    for (const QStringList &command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        FullDevice full;
+        QString errors;
+        QTextStream out(&full);
+        QTextStream err(&errors);
+        ConsoleHost host(err);
+        CliContext context{host, out, err};
+        EXPECT_EQ(runCli(command, context), kExitFailed);
+        EXPECT_TRUE(errors.endsWith("vantrel-cli: write error: No space left on device\n"))
+            << errors.toStdString();
+    }
+}
+
+TEST(Cli, DecodesArgumentsAsUtf8AndNamesTheBytesOfOneThatIsNot)
+{
+    struct Case {
+        std::vector<const char *> argv;
+        QStringList arguments;
+        const char *problem;
+    };
+    const Case cases[] = {
+        {{"vantrel-cli", "check", "caf\xc3\xa9.bmp"},
+         {"check", QString::fromUtf8("caf\xc3\xa9.bmp")},
+         ""},
+        {{"vantrel-cli", "check", "\xff.bmp"},
+         {},
+         "argument 2 is not valid UTF-8: $'\\xff.bmp'; nothing was done"},
+        {{"vantrel-cli", "install", "startup", "C:\\pics\\\xc0\x80"},
+         {},
+         "argument 3 is not valid UTF-8: $'C:\\\\pics\\\\\\xc0\\x80'; nothing was done"},
+        {{"vantrel-cli", "\xed\xa0\x80"},
+         {},
+         "argument 1 is not valid UTF-8: $'\\xed\\xa0\\x80'; nothing was done"},
+        // A byte order mark is part of the name, not a mark to drop.
+        {{"vantrel-cli", "check", "\xef\xbb\xbflogo.bmp"},
+         {"check", QString(QChar(0xfeff)) + "logo.bmp"},
+         ""},
+    };
+    for (const Case &c : cases) {
+        const DecodedArguments decoded = decodeArguments(int(c.argv.size()), c.argv.data());
+        EXPECT_EQ(decoded.arguments, c.arguments);
+        EXPECT_EQ(decoded.problem, QString::fromUtf8(c.problem));
+    }
+}
+
+// The installed tool run with arguments as raw bytes, in `directory`, with
+// drive C and the data directory as given (an empty drive means unset).
+struct ProgramRun {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProgramRun runProgram(const std::vector<QByteArray> &arguments, const QString &directory,
+                      const std::optional<QByteArray> &driveC, const QString &dataHome)
+{
+    QTemporaryDir streams;
+    std::vector<QByteArray> environment;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        const QByteArray variable(*entry);
+        if (!variable.startsWith("VANTREL_DRIVE_C=") && !variable.startsWith("XDG_DATA_HOME="))
+            environment.push_back(variable);
+    }
+    if (driveC)
+        environment.push_back("VANTREL_DRIVE_C=" + *driveC);
+    environment.push_back("XDG_DATA_HOME=" + QFile::encodeName(dataHome));
+    std::vector<char *> envp;
+    for (QByteArray &variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::vector<QByteArray> argvBytes{VANTREL_CLI_PATH};
+    argvBytes.insert(argvBytes.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (QByteArray &argument : argvBytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const QByteArray outPath = QFile::encodeName(streams.path() + "/out");
+    const QByteArray errPath = QFile::encodeName(streams.path() + "/err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT, 0600);
+    const QByteArray where = QFile::encodeName(directory);
+    posix_spawn_file_actions_addchdir_np(&actions, where.constData());
+    ProgramRun run;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    QFile out(QFile::decodeName(outPath));
+    QFile err(QFile::decodeName(errPath));
+    if (out.open(QIODevice::ReadOnly))
+        run.out = out.readAll();
+    if (err.open(QIODevice::ReadOnly))
+        run.err = err.readAll();
+    return run;
+}
+
+// Every entry below `root`, relative to it.
+QStringList everythingBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(root).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+// A name that is not UTF-8 is refused before anything happens: not read
+// as the file called U+FFFD, not created as one, no drive made.
+TEST(CliProgram, RefusesANameThatIsNotUtf8AndTouchesNothing)
+{
+    struct Case {
+        std::vector<QByteArray> arguments;
+        const char *err;
+    };
+    const Case cases[] = {
+        {{"check", "\xff.bmp"},
+         "vantrel-cli: argument 2 is not valid UTF-8: $'\\xff.bmp'; nothing was done\n"},
+        {{"animate", "logo.bmp", "\xff.sys"},
+         "vantrel-cli: argument 3 is not valid UTF-8: $'\\xff.sys'; nothing was done\n"},
+        {{"install", "startup", "\xfe"},
+         "vantrel-cli: argument 3 is not valid UTF-8: $'\\xfe'; nothing was done\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.err);
+        QTemporaryDir here;
+        QTemporaryDir data;
+        QFile damaged(here.path() + QString::fromUtf8("/\xef\xbf\xbd.bmp"));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(129078, 'x'));
+        damaged.close();
+        QFile logo(here.path() + "/logo.bmp");
+        ASSERT_TRUE(logo.open(QIODevice::WriteOnly));
+        logo.write(QByteArray(129078, 'x'));
+        logo.close();
+
+        const ProgramRun run = runProgram(c.arguments, here.path(), std::nullopt, data.path());
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(everythingBelow(here.path()),
+                  (QStringList{"logo.bmp", QString::fromUtf8("\xef\xbf\xbd.bmp")}));
+        EXPECT_EQ(everythingBelow(data.path()), QStringList{});
+    }
+}
+
+// A name that begins with a byte order mark names that file, not the one
+// without the mark.
+TEST(CliProgram, KeepsAByteOrderMarkAtTheStartOfAName)
+{
+    QTemporaryDir here;
+    QTemporaryDir data;
+    QFile logo(here.path() + "/logo.bmp");
+    ASSERT_TRUE(logo.open(QIODevice::WriteOnly));
+    logo.write(QByteArray(129078, 'x'));
+    logo.close();
+
+    const ProgramRun run =
+        runProgram({"check", "\xef\xbb\xbflogo.bmp"}, here.path(), std::nullopt, data.path());
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "vantrel-cli: cannot find \xef\xbb\xbflogo.bmp: No such file or directory\n");
+}
+
+// Commands that only ask never make the default drive; `where` says that
+// the first command to change something will.
+TEST(CliProgram, MakesTheDefaultDriveOnlyForCommandsThatChangeSomething)
+{
+    const std::vector<std::vector<QByteArray>> asking{
+        {"--help"},
+        {"where"},
+        {"where", "--help"},
+        {"check", "C:\\logo.sys"},
+        {"install", "--help"},
+        {"restore", "-h"},
+        {"animate", "--help"},
+        {"install", "startup"},
+        {"frobnicate"},
+        {"backups"},
+        {"backups", "startup"},
+        {"undo", "--help"},
+        {"undo", "startup", "--to", "x"},
+        {"setup", "-h"},
+    };
+    QTemporaryDir here;
+    for (const auto &arguments : asking) {
+        SCOPED_TRACE(arguments[0].constData());
+        QTemporaryDir data;
+        const ProgramRun run = runProgram(arguments, here.path(), std::nullopt, data.path());
+        EXPECT_EQ(everythingBelow(data.path()), QStringList{});
+        if (arguments == std::vector<QByteArray>{"where"}) {
+            EXPECT_EQ(run.code, 0);
+            EXPECT_TRUE(run.out.startsWith("drive C:            " + QFile::encodeName(data.path()) +
+                                           "/vantrel/drive_c  (does not exist yet: it is made on "
+                                           "first use)\n"))
+                << run.out.constData();
+        }
+    }
+    for (const std::vector<QByteArray> &changing :
+         {std::vector<QByteArray>{"restore", "all"}, {"setup"}, {"undo", "startup"}}) {
+        SCOPED_TRACE(changing[0].constData());
+        QTemporaryDir data;
+        runProgram(changing, here.path(), std::nullopt, data.path());
+        EXPECT_TRUE(QFileInfo(data.path() + "/vantrel/drive_c/WINDOWS/logow.sys").isFile());
+    }
+}
+
+TEST(CliProgram, RefusesAnEmptyDriveVariableInsteadOfUsingTheDefaultDrive)
+{
+    QTemporaryDir here;
+    QTemporaryDir data;
+    QFile picture(here.path() + "/pic.bmp");
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.close();
+    const ProgramRun run =
+        runProgram({"install", "startup", "pic.bmp"}, here.path(), QByteArray(), data.path());
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "vantrel-cli: cannot install the startup logo: VANTREL_DRIVE_C is set but "
+                       "empty: set it to the directory that stands for drive C:, or unset it\n");
+    EXPECT_EQ(everythingBelow(data.path()), QStringList{});
+    EXPECT_EQ(everythingBelow(here.path()), QStringList{"pic.bmp"});
+}
+
+TEST(CliProgram, FailsWhenStandardOutputCannotBeWritten)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    ASSERT_TRUE(QFileInfo("/dev/full").exists());
+    QProcess cli;
+    cli.setStandardOutputFile("/dev/full");
+    cli.start(VANTREL_CLI_PATH, {"where"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(cli.readAllStandardError(), "vantrel-cli: write error: No space left on device\n");
+}
+
+// The installed tool itself: exit codes and streams as a script sees them.
+TEST(CliProgram, ExitsWithTheCommandsStatus)
+{
+    TempDrive drive;
+    drive.makeInstallation();
+    QProcess cli;
+    cli.start(VANTREL_CLI_PATH, {"restore", "startup"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(cli.readAllStandardError(),
+              "The startup logo is already set to default.\n"
+              "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
+
+    cli.start(VANTREL_CLI_PATH, {"restore", "all"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "stock-s");
+
+    cli.start(VANTREL_CLI_PATH, {});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 2);
+}
+
+} // namespace
