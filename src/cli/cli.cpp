@@ -97,7 +97,7 @@ void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
             length = host.fileLength(path);
         } catch (const HostError &error) {
             // Not there is an answer; anything else is a failure to report.
-            if (!error.reason().startsWith("cannot find "))
+            if (error.kind() != ErrorKind::NotFound)
                 throw;
         }
         if (length)

@@ -22,8 +22,10 @@ enum class ErrorKind {
     NotRegularFile,
     // A directory stands where a file was wanted.
     IsDirectory,
-    // The file may not be written: no write permission, or read-only media.
+    // The file may not be written: it is read-only, or on read-only media.
     ReadOnly,
+    // The system refused access for lack of permission.
+    NoPermission,
     // The data ends before its own headers say it does.
     CutShort,
     // Another program holds the file (a running emulator, another writer).

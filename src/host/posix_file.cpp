@@ -21,9 +21,32 @@ QString systemReason()
     return systemReason(errno);
 }
 
+ErrorKind errorKind(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return ErrorKind::NotFound;
+    case EISDIR:
+        return ErrorKind::IsDirectory;
+    case EROFS:
+        return ErrorKind::ReadOnly;
+    case EACCES:
+    case EPERM:
+        return ErrorKind::NoPermission;
+    case EBUSY:
+    case ETXTBSY:
+        return ErrorKind::InUse;
+    default:
+        return ErrorKind::Other;
+    }
+}
+
 void fail(const QString &what, const QString &name)
 {
-    throw HostError(QStringLiteral("%1 %2: %3").arg(what, name, systemReason()));
+    const int error = errno;
+    throw HostError(QStringLiteral("%1 %2: %3").arg(what, name, systemReason(error)),
+                    errorKind(error));
 }
 
 QByteArray encoded(const QString &nativePath)

@@ -22,7 +22,10 @@ namespace vantrel::posix {
 QString systemReason(int error);
 QString systemReason();
 
-// Throws HostError "<what> <name>: <reason of errno>".
+// The kind of failure an errno value stands for.
+ErrorKind errorKind(int error);
+
+// Throws HostError "<what> <name>: <reason of errno>", of errno's kind.
 [[noreturn]] void fail(const QString &what, const QString &name);
 
 // The bytes the system calls take for a native path.

@@ -229,7 +229,8 @@ std::int64_t imageFileLength(const DiskVolume &volume, const QString &inside, co
 {
     const std::optional<MtoolsDrive::Entry> entry = MtoolsDrive(volume).find(inside, name);
     if (!entry)
-        throw HostError(QStringLiteral("cannot find %1: No such file or directory").arg(name));
+        throw HostError(QStringLiteral("cannot find %1: No such file or directory").arg(name),
+                        ErrorKind::NotFound);
     if (entry->directory)
         throw HostError(QStringLiteral("%1 is a directory").arg(name));
     return entry->size;
