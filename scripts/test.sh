@@ -20,8 +20,8 @@ suite() {
 }
 
 stage "dependencies" bash scripts/install-deps.sh
-stage "build" bash scripts/build.sh
+stage "build (GCC, warnings as errors)" bash scripts/build.sh -DVANTREL_WERROR=ON
 stage "test suite" suite
-stage "sanitizers: build and test suite" bash scripts/test-sanitized.sh
+stage "sanitizers (clang, warnings as errors): build and test suite" bash scripts/test-sanitized.sh
 stage "fuzzing" bash scripts/fuzz.sh
 echo "=== all stages: $SECONDS s"

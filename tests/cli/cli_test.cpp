@@ -180,7 +180,7 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
     for (const auto &[arguments, err] : cases) {
         SCOPED_TRACE(err);
         runInChild(
-            [&] {
+            [&arguments = arguments, &err = err] {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const struct rlimit limit {
                     1 << 20, 1 << 20

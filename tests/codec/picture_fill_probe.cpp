@@ -48,7 +48,9 @@ QString describe(const QImage &image)
 // allocator fills new blocks with.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 unsigned freshAllocationByte()
 {
     auto *block = static_cast<volatile unsigned char *>(std::malloc(4096));

@@ -312,7 +312,8 @@ TEST_F(AnimateLogoTest, FailsWhenTheTargetCannotBeWritten)
     };
     for (const auto &[target, reason] : cases) {
         SCOPED_TRACE(reason);
-        EXPECT_EQ(reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", target, 236, true); }), reason);
+        const QString &path = target;
+        EXPECT_EQ(reasonOf([&] { AnimateLogo(host, "C:\\logo.bmp", path, 236, true); }), reason);
     }
     EXPECT_FALSE(drive.exists("missing"));
     EXPECT_TRUE(QFileInfo("/dev/full").exists() && !QFileInfo("/dev/full").isFile());
@@ -383,7 +384,9 @@ public:
             m_inner->write(data);
         }
         void close() override { m_inner->close(); }
-        void commit() requires std::is_same_v<File, Replacement> { m_inner->commit(); }
+
+    protected:
+        std::unique_ptr<File> m_inner;
 
     private:
         void dieOnThird()
@@ -391,8 +394,12 @@ public:
             if (++m_writes == 3)
                 std::raise(SIGKILL);
         }
-        std::unique_ptr<File> m_inner;
         int m_writes = 0;
+    };
+    class DyingReplacement : public Dying<Replacement> {
+    public:
+        using Dying::Dying;
+        void commit() override { m_inner->commit(); }
     };
 
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override
@@ -404,7 +411,7 @@ public:
     }
     std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override
     {
-        return std::make_unique<Dying<Replacement>>(FakeHost::replaceFile(path, start));
+        return std::make_unique<DyingReplacement>(FakeHost::replaceFile(path, start));
     }
 };
 
