@@ -255,6 +255,16 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
     }
 }
 
+// True when `source` is a regular file that a copy can start from.
+bool canCopyFrom(Host &host, const QString &source)
+{
+    try {
+        return host.pathKind(source) == PathKind::File;
+    } catch (const HostError &) {
+        return false;
+    }
+}
+
 // The SHA-256 of what the slot file holds, or nothing when no regular file
 // is there.
 std::optional<QString> slotContentHash(Host &host, const QString &path)
@@ -375,6 +385,26 @@ void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperat
     }
 }
 
+void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
+                     const SlotReplacement &replacement)
+{
+    // Keeping the slot before a copy that fails at once would record a
+    // replacement that never happened.
+    if (replacement.kind != SlotReplacement::CopyOf || canCopyFrom(host, replacement.source))
+        keepSlotFile(host, slot, slotPath, operation);
+    switch (replacement.kind) {
+    case SlotReplacement::CopyOf:
+        host.copyFile(replacement.source, slotPath);
+        break;
+    case SlotReplacement::Deletion:
+        host.deleteFile(slotPath);
+        break;
+    case SlotReplacement::Bytes:
+        writeWhole(host, slotPath, replacement.bytes);
+        break;
+    }
+}
+
 std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath)
 {
     const QString driveName = backupDriveName(host, slotPath);
@@ -407,9 +437,8 @@ UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
     const KeptCopy copy = chooseCopy(keptCopies(host, slot, installed), slot, target, current);
     if (current && *current == copy.sha256)
         return {copy, false};
-    const QByteArray bytes = readKeptCopy(host, copy);
-    keepSlotFile(host, slot, installed, SlotOperation::Undo);
-    writeWhole(host, installed, bytes);
+    keepThenReplace(host, slot, installed, SlotOperation::Undo,
+                    SlotReplacement::withBytes(readKeptCopy(host, copy)));
     return {copy, true};
 }
 

@@ -27,7 +27,7 @@
 // slot is touched.
 
 #include "host/host.h"
-#include "logo/slots.h"
+#include "logo/slot_table.h"
 
 #include <QDateTime>
 #include <QString>
@@ -90,6 +90,33 @@ QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath);
 // when the slot cannot be read or the copy cannot be written; the slot
 // file is never touched.
 void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation);
+
+// What an operation puts in place of a slot file.
+struct SlotReplacement {
+    enum Kind {
+        // A copy of the file at `source`.
+        CopyOf,
+        // Nothing: the slot file is deleted.
+        Deletion,
+        // `bytes`, written and committed.
+        Bytes,
+    };
+    Kind kind = Deletion;
+    QString source;
+    QByteArray bytes;
+
+    static SlotReplacement copyOf(const QString &source) { return {CopyOf, source, {}}; }
+    static SlotReplacement deletion() { return {Deletion, {}, {}}; }
+    static SlotReplacement withBytes(const QByteArray &bytes) { return {Bytes, {}, bytes}; }
+};
+
+// The order of every slot operation: keeps the slot file at `slotPath`
+// (keepSlotFile), then puts `replacement` in its place. A copy whose
+// source is not a regular file keeps nothing, since the copy is bound to
+// fail. Throws HostError with the reason when keeping or replacing fails;
+// when keeping fails the slot file is not touched.
+void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
+                     const SlotReplacement &replacement);
 
 // The copies kept of `slot` on the drive of `slotPath`, newest first;
 // empty when none are. Throws HostError when the index cannot be read or
