@@ -274,6 +274,50 @@ std::optional<QString> slotContentHash(Host &host, const QString &path)
     return contentHash(readWhole(host, path));
 }
 
+// The newest of `copies` (newest first) that differs from what the slot
+// holds, so that a second undo undoes the first.
+KeptCopy latestOtherCopy(const std::vector<KeptCopy> &copies, LogoSlot slot,
+                         const std::optional<QString> &current)
+{
+    const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
+        return !current || copy.sha256 != *current;
+    });
+    if (differs == copies.end()) {
+        throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
+                                       "else to put back")
+                            .arg(slotName(slot)));
+    }
+    return *differs;
+}
+
+KeptCopy originalCopy(const std::vector<KeptCopy> &copies, LogoSlot slot)
+{
+    const auto original = std::find_if(copies.begin(), copies.end(),
+                                       [](const KeptCopy &copy) { return copy.original; });
+    if (original == copies.end())
+        throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
+    return *original;
+}
+
+// The one copy whose SHA-256 starts with the hex digits `id`, in either case.
+KeptCopy copyById(const std::vector<KeptCopy> &copies, LogoSlot slot, const QString &id)
+{
+    const QString digits = id.toLower();
+    std::vector<KeptCopy> matches;
+    std::copy_if(copies.begin(), copies.end(), std::back_inserter(matches),
+                 [&](const KeptCopy &copy) { return copy.sha256.startsWith(digits); });
+    if (matches.empty())
+        throw HostError(
+            QStringLiteral("no copy %1 of the %2 logo is kept").arg(id, slotName(slot)));
+    if (matches.size() > 1) {
+        throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its digits")
+                            .arg(id)
+                            .arg(matches.size())
+                            .arg(slotName(slot)));
+    }
+    return matches.front();
+}
+
 // The kept copy `target` asks for, among `copies` (newest first); throws
 // HostError with the reason when none fits.
 KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const UndoTarget &target,
@@ -282,42 +326,12 @@ KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const Un
     if (copies.empty())
         throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotName(slot)));
     switch (target.kind) {
-    case UndoTarget::Latest: {
-        const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
-            return !current || copy.sha256 != *current;
-        });
-        if (differs == copies.end()) {
-            throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
-                                           "else to put back")
-                                .arg(slotName(slot)));
-        }
-        return *differs;
-    }
-    case UndoTarget::Original: {
-        const auto original = std::find_if(copies.begin(), copies.end(),
-                                           [](const KeptCopy &copy) { return copy.original; });
-        if (original == copies.end())
-            throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
-        return *original;
-    }
-    case UndoTarget::Id: {
-        const QString id = target.id.toLower();
-        std::vector<KeptCopy> matches;
-        std::copy_if(copies.begin(), copies.end(), std::back_inserter(matches),
-                     [&](const KeptCopy &copy) { return copy.sha256.startsWith(id); });
-        if (matches.empty()) {
-            throw HostError(
-                QStringLiteral("no copy %1 of the %2 logo is kept").arg(target.id, slotName(slot)));
-        }
-        if (matches.size() > 1) {
-            throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its "
-                                           "digits")
-                                .arg(target.id)
-                                .arg(matches.size())
-                                .arg(slotName(slot)));
-        }
-        return matches.front();
-    }
+    case UndoTarget::Latest:
+        return latestOtherCopy(copies, slot, current);
+    case UndoTarget::Original:
+        return originalCopy(copies, slot);
+    case UndoTarget::Id:
+        return copyById(copies, slot, target.id);
     }
     throw HostError(QStringLiteral("no such copy"));
 }
