@@ -46,6 +46,68 @@ QByteArray readNative(const QString &path)
     return file.readAll();
 }
 
+// A file effect of the host, in order: "read", "write", "commit", "copy
+// <source>", "delete", then the name of the file it touched.
+class EffectsHost : public FakeHost {
+public:
+    std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override
+    {
+        note("read", path);
+        return FakeHost::openBinary(path, access);
+    }
+    std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override
+    {
+        note("write", path);
+        return std::make_unique<Noted>(FakeHost::replaceFile(path, start), *this, path);
+    }
+    void copyFile(const QString &source, const QString &destination) override
+    {
+        note("copy " + nameOf(source), destination);
+        FakeHost::copyFile(source, destination);
+    }
+    void deleteFile(const QString &path) override
+    {
+        note("delete", path);
+        FakeHost::deleteFile(path);
+    }
+
+    QStringList effects;
+
+private:
+    struct Noted : Replacement {
+        Noted(std::unique_ptr<Replacement> inner, EffectsHost &host, const QString &path)
+            : m_inner(std::move(inner)), m_host(host), m_path(path)
+        {}
+        void readAt(std::int64_t at, std::span<std::uint8_t> to) override
+        {
+            m_inner->readAt(at, to);
+        }
+        void read(std::span<std::uint8_t> into) override { m_inner->read(into); }
+        void writeAt(std::int64_t at, std::span<const std::uint8_t> data) override
+        {
+            m_inner->writeAt(at, data);
+        }
+        void write(std::span<const std::uint8_t> data) override { m_inner->write(data); }
+        void close() override { m_inner->close(); }
+        void commit() override
+        {
+            m_inner->commit();
+            m_host.note("commit", m_path);
+        }
+        std::unique_ptr<Replacement> m_inner;
+        EffectsHost &m_host;
+        QString m_path;
+    };
+    static QString nameOf(const QString &path)
+    {
+        return QFileInfo(QString(path).replace('\\', '/')).fileName();
+    }
+    void note(const QString &effect, const QString &path)
+    {
+        effects << effect + ' ' + nameOf(path);
+    }
+};
+
 // A drive like a copy of a real Windows 98 disk: upper-case names and the
 // disk's own LOGO.SYS and LOGOW.SYS, no Vantrel on it, and a data
 // directory of its own for the copies.
@@ -100,7 +162,7 @@ struct Scene {
     QTemporaryDir dataDirectory;
     ScopedVariable dataHome{"XDG_DATA_HOME"};
     TempDrive drive;
-    FakeHost host;
+    EffectsHost host;
 };
 
 struct Step {
@@ -236,6 +298,42 @@ TEST(Backups, PruningKeepsTheOriginalAndTheNewestTwenty)
     EXPECT_EQ(QDir(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"))
                   .entryList(QDir::Files | QDir::Hidden, QDir::Name),
               files);
+}
+
+// Keep, then replace: the slot is read, its copy and then the index are
+// written and committed, and the copies pruned from the index deleted,
+// before the slot itself is touched; an undo reads the copy it puts back
+// first.
+TEST(Backups, KeepTheSlotBeforeTheOperationTouchesIt)
+{
+    Scene scene;
+    for (int i = 0; i < 22; ++i)
+        scene.changeTo("picture " + QByteArray::number(i));
+    const auto copy = [](int i) { return sha256("picture " + QByteArray::number(i)) + ".sys"; };
+    const auto keeping = [&](int kept, int pruned) {
+        return QStringList{"read logo.sys",         "read index.json",  "write " + copy(kept),
+                           "commit " + copy(kept),  "write index.json", "commit index.json",
+                           "delete " + copy(pruned)};
+    };
+    scene.host.effects.clear();
+    scene.changeTo("picture 22");
+    EXPECT_EQ(scene.host.effects, keeping(21, 1) << "copy next logo.sys"
+                                                 << "write logo.sys"
+                                                 << "commit logo.sys");
+
+    scene.host.effects.clear();
+    UndoSlot(scene.host, LogoSlot::Startup, kWindows, {});
+    EXPECT_EQ(scene.host.effects,
+              QStringList({"read logo.sys", "read index.json", "read " + copy(21)})
+                  << keeping(22, 2) << "write logo.sys"
+                  << "commit logo.sys");
+
+    // What the slot holds now is kept already: only its record moves.
+    scene.host.effects.clear();
+    RestoreSlot(scene.host, LogoSlot::Startup, kWindows);
+    EXPECT_EQ(scene.host.effects,
+              QStringList({"read logo.sys", "read index.json", "write index.json",
+                           "commit index.json", "delete logo.sys"}));
 }
 
 TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
