@@ -209,6 +209,18 @@ std::vector<Record> prune(std::vector<Record> &records)
     return dropped;
 }
 
+// Removes the copies of records the index no longer names.
+void removeCopies(Host &host, const QString &slotDirectory, const std::vector<Record> &dropped)
+{
+    for (const Record &old : dropped) {
+        try {
+            host.deleteFile(copyPath(slotDirectory, old.sha256));
+        } catch (const HostError &) {
+            // The index no longer names it; a stray copy costs only space.
+        }
+    }
+}
+
 void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
 {
     const QByteArray content = readWhole(host, slotPath);
@@ -225,34 +237,26 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
                                     [&](const Record &record) { return record.sha256 == sha256; });
     Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
                   operationName(operation), records.empty()};
+    // Content kept already is written again only when someone removed its
+    // copy.
+    if (known == records.end() || !copyInPlace(host, path, *known)) {
+        host.makeDirectories(slotDirectory);
+        writeWhole(host, path, content);
+    }
     if (known != records.end()) {
-        // Kept already: only a copy someone removed is written again. The
-        // record moves to the end with this replacement's time, so that
-        // the newest record is always what the slot held last, which is
-        // what an undo of this operation puts back.
-        if (!copyInPlace(host, path, *known)) {
-            host.makeDirectories(slotDirectory);
-            writeWhole(host, path, content);
-        }
+        // The record moves to the end with this replacement's time, so
+        // that the newest record is always what the slot held last, which
+        // is what an undo of this operation puts back.
         if (known == records.end() - 1)
             return;
         record.original = known->original;
         records.erase(known);
-    } else {
-        host.makeDirectories(slotDirectory);
-        writeWhole(host, path, content);
     }
     records.push_back(record);
     const std::vector<Record> dropped = prune(records);
     index.slots.insert(slotName(slot), toJson(records));
     writeIndex(host, directory, index);
-    for (const Record &old : dropped) {
-        try {
-            host.deleteFile(copyPath(slotDirectory, old.sha256));
-        } catch (const HostError &) {
-            // The index no longer names it; a stray copy costs only space.
-        }
-    }
+    removeCopies(host, slotDirectory, dropped);
 }
 
 // True when `source` is a regular file that a copy can start from.
