@@ -5,6 +5,7 @@
 #include "logo/slots.h"
 #include "support/child_process.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/scoped_variable.h"
 
@@ -22,7 +23,9 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::directoryNames;
 using vantrel::test::FakeHost;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::hostError;
 using vantrel::test::runUnprivileged;
@@ -36,14 +39,6 @@ const QString kWindows = QStringLiteral("C:\\WINDOWS\\");
 QString sha256(const QByteArray &bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
-QByteArray readNative(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "(missing)";
-    return file.readAll();
 }
 
 // A file effect of the host, in order: "read", "write", "commit", "copy
@@ -144,8 +139,8 @@ struct Scene {
                 if (sha256(bytes) == copy.sha256)
                     name = known;
             }
-            EXPECT_EQ(sha256(readNative(copy.path)), copy.sha256) << copy.path.toStdString();
-            EXPECT_EQ(copy.size, readNative(copy.path).size());
+            EXPECT_EQ(sha256(fileBytes(copy.path)), copy.sha256) << copy.path.toStdString();
+            EXPECT_EQ(copy.size, fileBytes(copy.path).size());
             lines << name + ' ' + copy.operation + (copy.original ? " original" : "");
         }
         return lines;
@@ -256,12 +251,12 @@ TEST(Backups, KeepTheCopiesByHashBesideAnIndexThatNamesTheDrive)
               scene.dataDirectory.path() + "/vantrel/backups");
     EXPECT_EQ(QFileInfo(driveDirectory).fileName().size(), 16);
     EXPECT_EQ(QFileInfo(directory).fileName(), "startup");
-    EXPECT_EQ(QDir(directory).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(directoryNames(directory, QDir::Files | QDir::Hidden),
               QStringList{sha256(scene.original) + ".sys"});
-    EXPECT_EQ(readNative(scene.copyOf(scene.original)), scene.original);
+    EXPECT_EQ(fileBytes(scene.copyOf(scene.original)), scene.original);
 
     const QJsonObject index =
-        QJsonDocument::fromJson(readNative(driveDirectory + "/index.json")).object();
+        QJsonDocument::fromJson(fileBytes(driveDirectory + "/index.json")).object();
     EXPECT_EQ(index["format"].toString(), "vantrel backups 1");
     EXPECT_EQ(index["drive"].toString(), QFileInfo(scene.drive.root()).canonicalFilePath());
     const QJsonObject record = index["slots"]["startup"][0].toObject();
@@ -295,8 +290,8 @@ TEST(Backups, PruningKeepsTheOriginalAndTheNewestTwenty)
     }
     EXPECT_EQ(listed, expected);
     files.sort();
-    EXPECT_EQ(QDir(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"))
-                  .entryList(QDir::Files | QDir::Hidden, QDir::Name),
+    EXPECT_EQ(directoryNames(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"),
+                             QDir::Files | QDir::Hidden),
               files);
 }
 
@@ -350,7 +345,8 @@ TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
     EXPECT_TRUE(result.changed);
     EXPECT_EQ(result.copy.sha256, sha256(scene.original));
     EXPECT_EQ(sha256(scene.drive.read("logo.sys")), sha256(scene.original));
-    EXPECT_EQ(QDir(scene.drive.root()).entryList(QDir::Files), QStringList{"logo.sys"});
+    EXPECT_EQ(directoryNames(scene.drive.root(), QDir::Files | QDir::Hidden),
+              QStringList{"logo.sys"});
 
     const UndoResult again =
         UndoSlot(host, LogoSlot::Startup, kWindows, {UndoTarget::Original, {}});
@@ -511,8 +507,7 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
             EXPECT_EQ(scene.host.messages, c.messages);
         });
         EXPECT_EQ(sha256(scene.drive.read("LOGO.SYS")), sha256(scene.original));
-        EXPECT_EQ(QDir(backups).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList{});
+        EXPECT_EQ(directoryNames(backups), QStringList{});
         QFile::setPermissions(backups, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }

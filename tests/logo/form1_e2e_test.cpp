@@ -4,6 +4,7 @@
 
 #include "logo/backups.h"
 #include "logo/form1.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/modal_driver.h"
 #include "support/program_forms.h"
@@ -11,7 +12,6 @@
 #include "ui/desktop_host.h"
 #include "ui/forms.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLabel>
@@ -40,10 +40,7 @@ QByteArray logoBytes()
     image.setColorTable(palette);
     for (int y = 0; y < 400; ++y)
         std::fill_n(image.scanLine(y), 320, uchar(y % 256));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/open_dlg.h"
 #include "logo/form1.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
@@ -12,7 +13,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -49,10 +49,7 @@ QByteArray bitmapBytes(int width, int height, int shade)
         palette << qRgb(i, i, i);
     image.setColorTable(palette);
     image.fill(uint(shade));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 using DirectoryReply = std::optional<std::pair<QByteArray, unsigned>>;

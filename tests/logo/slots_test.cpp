@@ -1,5 +1,6 @@
 #include "logo/slots.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,7 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace vantrel;
+using vantrel::test::directoryNames;
 using vantrel::test::FakeHost;
+using vantrel::test::fileBytes;
 using vantrel::test::TempDrive;
 
 namespace {
@@ -80,7 +83,7 @@ TEST(ChangeSlot, ReplacesAnExistingFileWhateverTheCaseOfItsName)
     drive.write("new.bmp", "new");
     ChangeSlot(host, LogoSlot::Startup, "C:\\new.bmp", kWindows);
     EXPECT_EQ(drive.read("LOGO.SYS"), "new");
-    EXPECT_EQ(QDir(drive.root()).entryList(QDir::Files, QDir::Name),
+    EXPECT_EQ(directoryNames(drive.root(), QDir::Files | QDir::Hidden),
               (QStringList{"LOGO.SYS", "new.bmp"}));
 }
 
@@ -229,12 +232,8 @@ TEST(Slots, ActOnBareNamesInTheCurrentDirectoryWhenTheQueryFailed)
     QDir::setCurrent(old);
 
     EXPECT_EQ(windows, "");
-    QFile shutdown(here.path() + "/logow.sys");
-    ASSERT_TRUE(shutdown.open(QIODevice::ReadOnly));
-    EXPECT_EQ(shutdown.readAll(), "stock-w");
-    QFile switchOff(here.path() + "/logos.sys");
-    ASSERT_TRUE(switchOff.open(QIODevice::ReadOnly));
-    EXPECT_EQ(switchOff.readAll(), "pic");
+    EXPECT_EQ(fileBytes(here.path() + "/logow.sys"), "stock-w");
+    EXPECT_EQ(fileBytes(here.path() + "/logos.sys"), "pic");
     EXPECT_TRUE(host.messages.isEmpty());
 }
 

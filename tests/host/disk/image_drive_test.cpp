@@ -10,6 +10,7 @@
 #include "support/cli_run.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/logo_bytes.h"
 #include "support/scoped_variable.h"
@@ -65,11 +66,7 @@ struct ImageDrive {
         file.write(bytes);
         return native(name);
     }
-    QByteArray read(const QString &name) const
-    {
-        QFile file(native(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
+    QByteArray read(const QString &name) const { return vantrel::test::fileBytes(native(name)); }
 
     TempImage image;
     ScopedVariable variable;
