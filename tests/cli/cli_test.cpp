@@ -108,27 +108,27 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
     struct Case {
         const char *slot;
         ChildPrivileges privileges;
-        const char *err;
+        QString err;
     };
     const Case cases[] = {
         {"startup", ChildPrivileges::Keep,
-         "The startup logo is already set to default.\n"
-         "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
+         restoreFailedMessage(LogoSlot::Startup) +
+             "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
         {"shutdown", ChildPrivileges::Keep,
-         "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory\n"
-         "vantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
-         "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
-         "drive's own pictures as the ones to restore\n"},
+         restoreFailedMessage(LogoSlot::Shutdown) +
+             "\nvantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
+             "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
+             "drive's own pictures as the ones to restore\n"},
         {"switchoff", ChildPrivileges::Keep,
-         "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.\n"
-         "vantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
+         restoreFailedMessage(LogoSlot::SwitchOff) +
+             "\nvantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
         // The file is there, but the drive is not the user's to change.
         {"startup", ChildPrivileges::Drop,
-         "The startup logo is already set to default.\n"
-         "vantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
+         restoreFailedMessage(LogoSlot::Startup) +
+             "\nvantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.err);
+        SCOPED_TRACE(c.err.toStdString());
         TempDrive drive;
         drive.makeDirectory("WINDOWS");
         if (QString(c.slot) == "switchoff") {
@@ -529,8 +529,8 @@ TEST(CliProgram, ExitsWithTheCommandsStatus)
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitCode(), 1);
     EXPECT_EQ(cli.readAllStandardError(),
-              "The startup logo is already set to default.\n"
-              "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
+              restoreFailedMessage(LogoSlot::Startup).toUtf8() +
+                  "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
 
     cli.start(VANTREL_CLI_PATH, {"restore", "all"});
     ASSERT_TRUE(cli.waitForFinished(20000));

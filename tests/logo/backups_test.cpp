@@ -481,7 +481,7 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
              if (reason)
                  throw HostError(*reason);
          },
-         {"The startup logo is already set to default."}},
+         {restoreFailedMessage(LogoSlot::Startup)}},
         {"restore all", [](Scene &scene) { RestoreAllSlots(scene.host, kWindows); }, {}},
     };
     for (const Case &c : cases) {

@@ -125,7 +125,7 @@ void Form1EndToEndTest::failedRestoreShowsARealMessageBox()
 
     QVERIFY(!timedOut);
     QCOMPARE(title, QStringLiteral("Vantrel 32"));
-    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QCOMPARE(text, restoreFailedMessage(LogoSlot::Startup));
     QVERIFY(form.isVisible());
 }
 
@@ -218,7 +218,7 @@ void Form1EndToEndTest::enterWorksTheWindowTheDialogAndTheMessageBox()
     QTest::qWait(400);
     QVERIFY(!timedOut);
     QCOMPARE(boxes, 1);
-    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QCOMPARE(text, restoreFailedMessage(LogoSlot::Startup));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(form.isVisible());
 }

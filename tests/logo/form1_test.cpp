@@ -631,11 +631,8 @@ void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs_data()
         << "chshut"
         << "Vantrel could not change the shutdown logo: cannot keep a copy of "
            "C:\\WINDOWS\\logow.sys: cannot create the directory @: a file is in the way";
-    QTest::newRow("Restore Startup") << "Command2"
-                                     << "The startup logo is already set to default.";
-    QTest::newRow("Restore Turn Off")
-        << "Command5"
-        << "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.";
+    QTest::newRow("Restore Startup") << "Command2" << restoreFailedMessage(LogoSlot::Startup);
+    QTest::newRow("Restore Turn Off") << "Command5" << restoreFailedMessage(LogoSlot::SwitchOff);
     QTest::newRow("Restore All") << "Command7"
                                  << "";
     QTest::newRow("File > Restore All") << "Restore"
@@ -686,15 +683,11 @@ void Form1Test::restoreSlot_data()
     QTest::addColumn<QStringList>("windowsFiles");
 
     QTest::newRow("startup, nothing installed")
-        << "Command2" << true << "The startup logo is already set to default." << QStringList{};
+        << "Command2" << true << restoreFailedMessage(LogoSlot::Startup) << QStringList{};
     QTest::newRow("shutdown, no stock file")
-        << "Command3" << false
-        << "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"
-        << QStringList{};
+        << "Command3" << false << restoreFailedMessage(LogoSlot::Shutdown) << QStringList{};
     QTest::newRow("switch-off, no stock file")
-        << "Command5" << false
-        << "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory."
-        << QStringList{};
+        << "Command5" << false << restoreFailedMessage(LogoSlot::SwitchOff) << QStringList{};
     QTest::newRow("shutdown") << "Command3" << true << "" << QStringList{"logow.sys=stock-w"};
     QTest::newRow("switch-off") << "Command5" << true << "" << QStringList{"logos.sys=stock-s"};
 }
