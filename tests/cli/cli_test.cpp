@@ -3,9 +3,9 @@
 #include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -27,6 +27,8 @@
 using namespace vantrel;
 using vantrel::test::ChildPrivileges;
 using vantrel::test::CliRun;
+using vantrel::test::everythingBelow;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::runCommand;
 using vantrel::test::runInChild;
@@ -368,25 +370,9 @@ ProgramRun runProgram(const std::vector<QByteArray> &arguments, const QString &d
         run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    QFile out(QFile::decodeName(outPath));
-    QFile err(QFile::decodeName(errPath));
-    if (out.open(QIODevice::ReadOnly))
-        run.out = out.readAll();
-    if (err.open(QIODevice::ReadOnly))
-        run.err = err.readAll();
+    run.out = fileBytes(QFile::decodeName(outPath));
+    run.err = fileBytes(QFile::decodeName(errPath));
     return run;
-}
-
-// Every entry below `root`, relative to it.
-QStringList everythingBelow(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(root).relativeFilePath(it.next());
-    found.sort();
-    return found;
 }
 
 // A name that is not UTF-8 is refused before anything happens: not read

@@ -11,7 +11,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -28,6 +27,7 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::everythingBelow;
 using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::runUnprivileged;
@@ -58,18 +58,6 @@ QRgb paletteColour(const QByteArray &bitmap, int index)
 std::uint8_t pixelIndex(const QByteArray &bitmap, int x, int y)
 {
     return std::uint8_t(bitmap[1078 + (399 - y) * 320 + x]);
-}
-
-// Every entry below `root`, relative to it, directories included.
-QStringList entriesBelow(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries << QDir(root).relativeFilePath(it.next());
-    entries.sort();
-    return entries;
 }
 
 struct Picture {
@@ -320,11 +308,11 @@ TEST_F(DefaultDrive, MakesExactlyTheStockFilesOfAFreshInstallation)
 {
     provisionDefaultDrive();
 
-    EXPECT_EQ(entriesBelow(drivePath()),
+    EXPECT_EQ(everythingBelow(drivePath()),
               QStringList({"WINDOWS", "WINDOWS/logos.sys", "WINDOWS/logow.sys", "vantrel",
                            "vantrel/logos.sys", "vantrel/logow.sys", "vantrel/readme.txt"}));
     // Nothing of the staging directory is left beside the drive.
-    EXPECT_EQ(entriesBelow(parentPath()).filter(QRegularExpression("^[^/]*$")),
+    EXPECT_EQ(everythingBelow(parentPath()).filter(QRegularExpression("^[^/]*$")),
               QStringList({"drive_c"}));
 
     const QByteArray installedW = fileBytes(drivePath() + "/WINDOWS/logow.sys");
@@ -351,7 +339,7 @@ TEST_F(DefaultDrive, LeavesAnExistingDriveAsItIs)
 
     EXPECT_EQ(fileBytes(drivePath() + "/vantrel/readme.txt"), QByteArray("mine\r\n"));
     EXPECT_FALSE(QFile::exists(drivePath() + "/WINDOWS/logos.sys"));
-    EXPECT_EQ(entriesBelow(drivePath()),
+    EXPECT_EQ(everythingBelow(drivePath()),
               QStringList({"WINDOWS", "WINDOWS/logow.sys", "vantrel", "vantrel/logos.sys",
                            "vantrel/logow.sys", "vantrel/readme.txt"}));
 }
@@ -362,8 +350,8 @@ TEST_F(DefaultDrive, LeavesAnEmptyExistingDirectoryEmpty)
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(drivePath()).isEmpty());
-    EXPECT_EQ(entriesBelow(parentPath()), QStringList({"drive_c"}));
+    EXPECT_TRUE(everythingBelow(drivePath()).isEmpty());
+    EXPECT_EQ(everythingBelow(parentPath()), QStringList({"drive_c"}));
 }
 
 TEST_F(DefaultDrive, TouchesNothingWhenTheUserNamesDriveC)
@@ -374,8 +362,8 @@ TEST_F(DefaultDrive, TouchesNothingWhenTheUserNamesDriveC)
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(named.path()).isEmpty());
-    EXPECT_TRUE(entriesBelow(m_home.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(named.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(m_home.path()).isEmpty());
 }
 
 TEST_F(DefaultDrive, DoesNotCreateAMissingDirectoryTheUserNamed)
@@ -384,7 +372,7 @@ TEST_F(DefaultDrive, DoesNotCreateAMissingDirectoryTheUserNamed)
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(m_home.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(m_home.path()).isEmpty());
 }
 
 TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
@@ -400,7 +388,7 @@ TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
     } catch (const HostError &error) {
         EXPECT_TRUE(error.reason().contains(parentPath())) << error.reason().toStdString();
     }
-    EXPECT_EQ(entriesBelow(m_home.path()), QStringList({"data", "data/vantrel"}));
+    EXPECT_EQ(everythingBelow(m_home.path()), QStringList({"data", "data/vantrel"}));
 }
 
 TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
@@ -413,7 +401,7 @@ TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
 
     runUnprivileged([] { EXPECT_THROW(provisionDefaultDrive(), HostError); });
 
-    EXPECT_TRUE(entriesBelow(parentPath()).isEmpty());
+    EXPECT_TRUE(everythingBelow(parentPath()).isEmpty());
     QFile::setPermissions(parentPath(), writable);
 }
 

@@ -6,6 +6,7 @@
 #include "logo/form1.h"
 #include "support/encoded_image.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/modal_driver.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
@@ -253,9 +254,7 @@ void Form1EndToEndTest::changeStartupKeepsTheOldLogoForUndo()
     QCOMPARE(copies.size(), std::size_t(1));
     QVERIFY(copies[0].original);
     QCOMPARE(copies[0].operation, QStringLiteral("change"));
-    QFile kept(copies[0].path);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(QCryptographicHash::hash(kept.readAll(), QCryptographicHash::Sha256),
+    QCOMPARE(QCryptographicHash::hash(test::fileBytes(copies[0].path), QCryptographicHash::Sha256),
              QCryptographicHash::hash(own, QCryptographicHash::Sha256));
     QVERIFY(!copies[0].path.startsWith(drive.root()));
 

@@ -6,6 +6,7 @@
 #include "logo/form1.h"
 #include "support/encoded_image.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
 #include "support/scoped_variable.h"
@@ -832,9 +833,7 @@ void Form1Test::emptyWindowsDirectoryMeansBareNamesInTheCurrentDirectory()
 
         window.form->Command3->click();
         QVERIFY(window.host.messages.isEmpty());
-        QFile restored(current.filePath("logow.sys"));
-        QVERIFY(restored.open(QIODevice::ReadOnly));
-        QCOMPARE(restored.readAll(), QByteArray("stock-w"));
+        QCOMPARE(test::fileBytes(current.filePath("logow.sys")), QByteArray("stock-w"));
 
         QFile picture(current.filePath("logos.sys"));
         QVERIFY(picture.open(QIODevice::WriteOnly));

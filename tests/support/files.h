@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,18 @@ inline constexpr QDir::Filters kEveryEntry =
 inline QStringList directoryNames(const QString &directory, QDir::Filters filters = kEveryEntry)
 {
     return QDir(directory).entryList(filters, QDir::Name);
+}
+
+// Every entry below `root` at any depth, as a path relative to it
+// ("WINDOWS", "WINDOWS/logow.sys"), sorted.
+inline QStringList everythingBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, kEveryEntry, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(root).relativeFilePath(it.next());
+    found.sort();
+    return found;
 }
 
 } // namespace vantrel::test

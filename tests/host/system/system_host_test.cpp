@@ -27,6 +27,7 @@
 using namespace vantrel;
 using vantrel::test::ChildPrivileges;
 using vantrel::test::directoryNames;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::hostError;
 using vantrel::test::runInChild;
@@ -145,9 +146,7 @@ TEST(CopyFile, ReplacesASymbolicLinkInsteadOfWritingThroughIt)
 
     EXPECT_FALSE(QFileInfo(drive.path("WINDOWS/logos.sys")).isSymLink());
     EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "new picture");
-    QFile file(target);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "precious");
+    EXPECT_EQ(fileBytes(target), "precious");
 }
 
 // What a replacement leaves at its path: committed, discarded by close()
@@ -390,9 +389,7 @@ TEST(ReplaceFile, RefusesWhatCannotBeReplacedInAnUnwritableDirectory)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_TRUE(QFileInfo(drive.path("WINDOWS/logos.sys")).isSymLink());
     EXPECT_EQ(directoryNames(drive.path("WINDOWS")), QStringList{"logos.sys"});
-    QFile file(precious);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "precious");
+    EXPECT_EQ(fileBytes(precious), "precious");
 }
 
 // A disk that fills up halfway leaves the old file whole, whether the new
@@ -823,9 +820,7 @@ TEST_F(TempDirectory, TempFilesNeverReuseAnExistingNameOrLink)
             QFile(path).open(QIODevice::WriteOnly);
     }
     EXPECT_EQ(host.createTempFile("Vog"), m_dir.path() + "/Vog2A5C.TMP");
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "untouched");
+    EXPECT_EQ(fileBytes(victim), "untouched");
     EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
 }
 
@@ -839,8 +834,7 @@ TEST_F(TempDirectory, NoTempFileWhenTheTemporaryDirectoryIsMissing)
         EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
     }
     // Nothing was made anywhere else, the root included.
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList{"file"});
+    EXPECT_EQ(directoryNames(m_dir.path()), QStringList{"file"});
     EXPECT_TRUE(QDir("/").entryList({"Vog*.TMP"}, QDir::Files).isEmpty());
 }
 
