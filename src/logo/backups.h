@@ -2,10 +2,11 @@
 
 // Copies of every slot file the program replaces or deletes.
 //
-// Before a slot operation (logo/slots.h) replaces or deletes a slot file
-// that is there, keepSlotFile keeps its content, unless the very same
-// bytes are kept already. The copies live outside the drive, in the
-// user's data directory:
+// Every slot operation (logo/slots.h, and UndoSlot here) replaces or
+// deletes a slot file through keepThenReplace, which first has
+// keepSlotFile keep its content, unless the very same bytes are kept
+// already. The slots are known by the slot table (logo/slot_table.h)
+// alone. The copies live outside the drive, in the user's data directory:
 //
 //   $XDG_DATA_HOME/vantrel/backups/<drive key>/index.json
 //   $XDG_DATA_HOME/vantrel/backups/<drive key>/<slot>/<sha256>.sys
