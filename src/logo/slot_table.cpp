@@ -18,14 +18,8 @@ struct SlotRow {
 };
 
 constexpr SlotRow kSlotTable[] = {
-    {LogoSlot::Startup,
-     u"startup",
-     false,
-     u"C:\\logo.sys",
-     u"c:\\logo.sys",
-     {},
-     RestoreAction::DeleteInstalled,
-     u"The startup logo is already set to default."},
+    {LogoSlot::Startup, u"startup", false, u"C:\\logo.sys", u"c:\\logo.sys", QStringView(),
+     RestoreAction::DeleteInstalled, u"The startup logo is already set to default."},
     {LogoSlot::Shutdown, u"shutdown", true, u"logow.sys", u"logow.sys", u"C:\\vantrel\\logow.sys",
      RestoreAction::CopyStock,
      u"Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"},
