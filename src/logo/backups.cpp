@@ -209,6 +209,18 @@ std::vector<Record> prune(std::vector<Record> &records)
     return dropped;
 }
 
+// Removes the copies of records the index no longer names.
+void removeCopies(Host &host, const QString &slotDirectory, const std::vector<Record> &dropped)
+{
+    for (const Record &old : dropped) {
+        try {
+            host.deleteFile(copyPath(slotDirectory, old.sha256));
+        } catch (const HostError &) {
+            // The index no longer names it; a stray copy costs only space.
+        }
+    }
+}
+
 void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
 {
     const QByteArray content = readWhole(host, slotPath);
@@ -225,33 +237,35 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
                                     [&](const Record &record) { return record.sha256 == sha256; });
     Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
                   operationName(operation), records.empty()};
+    // Content kept already is written again only when someone removed its
+    // copy.
+    if (known == records.end() || !copyInPlace(host, path, *known)) {
+        host.makeDirectories(slotDirectory);
+        writeWhole(host, path, content);
+    }
     if (known != records.end()) {
-        // Kept already: only a copy someone removed is written again. The
-        // record moves to the end with this replacement's time, so that
-        // the newest record is always what the slot held last, which is
-        // what an undo of this operation puts back.
-        if (!copyInPlace(host, path, *known)) {
-            host.makeDirectories(slotDirectory);
-            writeWhole(host, path, content);
-        }
+        // The record moves to the end with this replacement's time, so
+        // that the newest record is always what the slot held last, which
+        // is what an undo of this operation puts back.
         if (known == records.end() - 1)
             return;
         record.original = known->original;
         records.erase(known);
-    } else {
-        host.makeDirectories(slotDirectory);
-        writeWhole(host, path, content);
     }
     records.push_back(record);
     const std::vector<Record> dropped = prune(records);
     index.slots.insert(slotName(slot), toJson(records));
     writeIndex(host, directory, index);
-    for (const Record &old : dropped) {
-        try {
-            host.deleteFile(copyPath(slotDirectory, old.sha256));
-        } catch (const HostError &) {
-            // The index no longer names it; a stray copy costs only space.
-        }
+    removeCopies(host, slotDirectory, dropped);
+}
+
+// True when `source` is a regular file that a copy can start from.
+bool canCopyFrom(Host &host, const QString &source)
+{
+    try {
+        return host.pathKind(source) == PathKind::File;
+    } catch (const HostError &) {
+        return false;
     }
 }
 
@@ -264,6 +278,50 @@ std::optional<QString> slotContentHash(Host &host, const QString &path)
     return contentHash(readWhole(host, path));
 }
 
+// The newest of `copies` (newest first) that differs from what the slot
+// holds, so that a second undo undoes the first.
+KeptCopy latestOtherCopy(const std::vector<KeptCopy> &copies, LogoSlot slot,
+                         const std::optional<QString> &current)
+{
+    const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
+        return !current || copy.sha256 != *current;
+    });
+    if (differs == copies.end()) {
+        throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
+                                       "else to put back")
+                            .arg(slotName(slot)));
+    }
+    return *differs;
+}
+
+KeptCopy originalCopy(const std::vector<KeptCopy> &copies, LogoSlot slot)
+{
+    const auto original = std::find_if(copies.begin(), copies.end(),
+                                       [](const KeptCopy &copy) { return copy.original; });
+    if (original == copies.end())
+        throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
+    return *original;
+}
+
+// The one copy whose SHA-256 starts with the hex digits `id`, in either case.
+KeptCopy copyById(const std::vector<KeptCopy> &copies, LogoSlot slot, const QString &id)
+{
+    const QString digits = id.toLower();
+    std::vector<KeptCopy> matches;
+    std::copy_if(copies.begin(), copies.end(), std::back_inserter(matches),
+                 [&](const KeptCopy &copy) { return copy.sha256.startsWith(digits); });
+    if (matches.empty())
+        throw HostError(
+            QStringLiteral("no copy %1 of the %2 logo is kept").arg(id, slotName(slot)));
+    if (matches.size() > 1) {
+        throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its digits")
+                            .arg(id)
+                            .arg(matches.size())
+                            .arg(slotName(slot)));
+    }
+    return matches.front();
+}
+
 // The kept copy `target` asks for, among `copies` (newest first); throws
 // HostError with the reason when none fits.
 KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const UndoTarget &target,
@@ -272,42 +330,12 @@ KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const Un
     if (copies.empty())
         throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotName(slot)));
     switch (target.kind) {
-    case UndoTarget::Latest: {
-        const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
-            return !current || copy.sha256 != *current;
-        });
-        if (differs == copies.end()) {
-            throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
-                                           "else to put back")
-                                .arg(slotName(slot)));
-        }
-        return *differs;
-    }
-    case UndoTarget::Original: {
-        const auto original = std::find_if(copies.begin(), copies.end(),
-                                           [](const KeptCopy &copy) { return copy.original; });
-        if (original == copies.end())
-            throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
-        return *original;
-    }
-    case UndoTarget::Id: {
-        const QString id = target.id.toLower();
-        std::vector<KeptCopy> matches;
-        std::copy_if(copies.begin(), copies.end(), std::back_inserter(matches),
-                     [&](const KeptCopy &copy) { return copy.sha256.startsWith(id); });
-        if (matches.empty()) {
-            throw HostError(
-                QStringLiteral("no copy %1 of the %2 logo is kept").arg(target.id, slotName(slot)));
-        }
-        if (matches.size() > 1) {
-            throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its "
-                                           "digits")
-                                .arg(target.id)
-                                .arg(matches.size())
-                                .arg(slotName(slot)));
-        }
-        return matches.front();
-    }
+    case UndoTarget::Latest:
+        return latestOtherCopy(copies, slot, current);
+    case UndoTarget::Original:
+        return originalCopy(copies, slot);
+    case UndoTarget::Id:
+        return copyById(copies, slot, target.id);
     }
     throw HostError(QStringLiteral("no such copy"));
 }
@@ -375,6 +403,26 @@ void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperat
     }
 }
 
+void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
+                     const SlotReplacement &replacement)
+{
+    // Keeping the slot before a copy that fails at once would record a
+    // replacement that never happened.
+    if (replacement.kind != SlotReplacement::CopyOf || canCopyFrom(host, replacement.source))
+        keepSlotFile(host, slot, slotPath, operation);
+    switch (replacement.kind) {
+    case SlotReplacement::CopyOf:
+        host.copyFile(replacement.source, slotPath);
+        break;
+    case SlotReplacement::Deletion:
+        host.deleteFile(slotPath);
+        break;
+    case SlotReplacement::Bytes:
+        writeWhole(host, slotPath, replacement.bytes);
+        break;
+    }
+}
+
 std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath)
 {
     const QString driveName = backupDriveName(host, slotPath);
@@ -407,9 +455,8 @@ UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
     const KeptCopy copy = chooseCopy(keptCopies(host, slot, installed), slot, target, current);
     if (current && *current == copy.sha256)
         return {copy, false};
-    const QByteArray bytes = readKeptCopy(host, copy);
-    keepSlotFile(host, slot, installed, SlotOperation::Undo);
-    writeWhole(host, installed, bytes);
+    keepThenReplace(host, slot, installed, SlotOperation::Undo,
+                    SlotReplacement::withBytes(readKeptCopy(host, copy)));
     return {copy, true};
 }
 

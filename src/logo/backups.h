@@ -2,10 +2,11 @@
 
 // Copies of every slot file the program replaces or deletes.
 //
-// Before a slot operation (logo/slots.h) replaces or deletes a slot file
-// that is there, keepSlotFile keeps its content, unless the very same
-// bytes are kept already. The copies live outside the drive, in the
-// user's data directory:
+// Every slot operation (logo/slots.h, and UndoSlot here) replaces or
+// deletes a slot file through keepThenReplace, which first has
+// keepSlotFile keep its content, unless the very same bytes are kept
+// already. The slots are known by the slot table (logo/slot_table.h)
+// alone. The copies live outside the drive, in the user's data directory:
 //
 //   $XDG_DATA_HOME/vantrel/backups/<drive key>/index.json
 //   $XDG_DATA_HOME/vantrel/backups/<drive key>/<slot>/<sha256>.sys
@@ -27,7 +28,7 @@
 // slot is touched.
 
 #include "host/host.h"
-#include "logo/slots.h"
+#include "logo/slot_table.h"
 
 #include <QDateTime>
 #include <QString>
@@ -90,6 +91,33 @@ QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath);
 // when the slot cannot be read or the copy cannot be written; the slot
 // file is never touched.
 void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation);
+
+// What an operation puts in place of a slot file.
+struct SlotReplacement {
+    enum Kind {
+        // A copy of the file at `source`.
+        CopyOf,
+        // Nothing: the slot file is deleted.
+        Deletion,
+        // `bytes`, written and committed.
+        Bytes,
+    };
+    Kind kind = Deletion;
+    QString source;
+    QByteArray bytes;
+
+    static SlotReplacement copyOf(const QString &source) { return {CopyOf, source, {}}; }
+    static SlotReplacement deletion() { return {Deletion, {}, {}}; }
+    static SlotReplacement withBytes(const QByteArray &bytes) { return {Bytes, {}, bytes}; }
+};
+
+// The order of every slot operation: keeps the slot file at `slotPath`
+// (keepSlotFile), then puts `replacement` in its place. A copy whose
+// source is not a regular file keeps nothing, since the copy is bound to
+// fail. Throws HostError with the reason when keeping or replacing fails;
+// when keeping fails the slot file is not touched.
+void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
+                     const SlotReplacement &replacement);
 
 // The copies kept of `slot` on the drive of `slotPath`, newest first;
 // empty when none are. Throws HostError when the index cannot be read or

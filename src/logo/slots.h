@@ -6,7 +6,8 @@
 // pictures. Nothing about slots is kept in memory: what a slot holds is
 // whatever file lies at its installed path. Installing is a plain copy,
 // restoring a delete or a copy of the stock file from the program directory
-// "C:\vantrel\"; no operation opens or checks a picture.
+// "C:\vantrel\"; no operation opens or checks a picture. What each slot's
+// paths and messages are is the slot table's (logo/slot_table.h).
 //
 // The Windows directory text (ending in a backslash, or empty when the
 // system could not say) comes from QueryWindowsDirectory; the main window
@@ -19,32 +20,11 @@
 // it was.
 
 #include "host/host.h"
+#include "logo/slot_table.h"
 
-#include <array>
 #include <optional>
 
 namespace vantrel {
-
-enum class LogoSlot { Startup, Shutdown, SwitchOff };
-
-inline constexpr std::array<LogoSlot, 3> kAllSlots{LogoSlot::Startup, LogoSlot::Shutdown,
-                                                   LogoSlot::SwitchOff};
-
-// The word for a slot in messages and on the command line: "startup",
-// "shutdown", "switch-off".
-QString slotName(LogoSlot slot);
-
-// The file the slot's picture lives in, as the viewer and the restore
-// operations name it: "C:\logo.sys", or the Windows directory followed by
-// "logow.sys" / "logos.sys" (plain concatenation).
-QString installedPath(LogoSlot slot, const QString &windowsDirectory);
-
-// The stock copy restored into the slot; empty for the start-up slot,
-// whose default is that no file is there.
-QString stockPath(LogoSlot slot);
-
-// The message shown when restoring the slot fails.
-QString restoreFailedMessage(LogoSlot slot);
 
 // Asks the host for the Windows directory through its 255-character buffer
 // and returns it ending in a backslash, or the empty text when the host

@@ -7,12 +7,12 @@
 #include "logo/backups.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/logo_bytes.h"
 #include "support/scoped_variable.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -22,6 +22,7 @@
 
 using namespace vantrel;
 using vantrel::test::CliRun;
+using vantrel::test::everythingBelow;
 using vantrel::test::FakeHost;
 using vantrel::test::LogoBytes;
 using vantrel::test::runCommand;
@@ -47,17 +48,6 @@ QString withoutTimes(const QString &listing)
     static const QRegularExpression time(
         QStringLiteral("\\b\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\b"));
     return QString(listing).replace(time, QStringLiteral("TIME"));
-}
-
-QStringList everythingBelow(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(root).relativeFilePath(it.next());
-    found.sort();
-    return found;
 }
 
 // A copy of a real Windows 98 disk: upper-case names, its own LOGO.SYS (a

@@ -4,13 +4,14 @@
 #include "codec/logo_format.h"
 #include "codec/picture.h"
 #include "support/cli_run.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/logo_bytes.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -38,26 +39,9 @@ QImage picture()
     return image;
 }
 
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-// Every file and directory on the drive, hidden ones (a temporary file
-// left behind) included.
-QStringList driveFiles(const TempDrive &drive)
-{
-    return QDir(drive.root())
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 class CliConvert : public ::testing::Test {
 protected:
-    void SetUp() override { drive.write("in.png", encoded(picture(), "PNG")); }
+    void SetUp() override { drive.write("in.png", encodedImage(picture(), "PNG")); }
 
     TempDrive drive;
 };
@@ -117,7 +101,7 @@ TEST_F(CliConvert, EveryCombinationOfOptionsPassesTheCheck)
                 c.animated))
                 << check.out.toStdString();
         }
-        EXPECT_EQ(driveFiles(drive), QStringList({"in.png", "logo.sys"}));
+        EXPECT_EQ(directoryNames(drive.root()), QStringList({"in.png", "logo.sys"}));
     }
 }
 
@@ -163,7 +147,7 @@ TEST_F(CliConvert, RefusesBadOptionsWithAUsageError)
         EXPECT_TRUE(run.err.startsWith("vantrel-cli: " + c.problem +
                                        "\nusage: vantrel-cli convert INPUT OUTPUT"))
             << run.err.toStdString();
-        EXPECT_EQ(driveFiles(drive), QStringList{"in.png"});
+        EXPECT_EQ(directoryNames(drive.root()), QStringList{"in.png"});
     }
 }
 
@@ -195,7 +179,7 @@ TEST_F(CliConvert, FailsWithTheReasonAndLeavesNoOutput)
         EXPECT_EQ(run.code, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "vantrel-cli: " + c.reason + "\n");
-        EXPECT_EQ(driveFiles(drive), QStringList({"folder", "in.png", "notes.png"}));
+        EXPECT_EQ(directoryNames(drive.root()), QStringList({"folder", "in.png", "notes.png"}));
         EXPECT_TRUE(QDir(drive.path("folder")).isEmpty());
     }
 }
@@ -217,7 +201,7 @@ TEST_F(CliConvert, RefusesToWriteOverItsInput)
                                " is the input C:\\in.png itself; write the logo to another file\n")
             << run.err.toStdString();
         EXPECT_EQ(drive.read("in.png"), original);
-        EXPECT_EQ(driveFiles(drive), QStringList({"hard.png", "in.png", "soft.png"}));
+        EXPECT_EQ(directoryNames(drive.root()), QStringList({"hard.png", "in.png", "soft.png"}));
     }
 }
 
@@ -232,7 +216,7 @@ TEST_F(CliConvert, ReplacesAnExistingOutputWhole)
                                  std::size_t(logo.size())},
                                 logo.size()),
               "");
-    EXPECT_EQ(driveFiles(drive), QStringList({"in.png", "logo.sys"}));
+    EXPECT_EQ(directoryNames(drive.root()), QStringList({"in.png", "logo.sys"}));
 }
 
 TEST_F(CliConvert, ExplainsItselfWithHelp)
@@ -262,7 +246,7 @@ TEST_F(CliConvert, ProgramReadsJpegAndGif)
         QByteArray bytes;
     };
     const std::vector<FormatCase> cases{
-        {"red.jpg", encoded(red, "JPEG")},
+        {"red.jpg", encodedImage(red, "JPEG")},
         {"red.gif", QByteArray(kRedGif, sizeof kRedGif - 1)},
     };
     for (const FormatCase &c : cases) {
@@ -288,7 +272,7 @@ TEST(InstallWarning, NamesWhyWindowsWillNotShowTheFile)
 {
     QByteArray wrongDepth = LogoBytes().bytes();
     putLe16(wrongDepth, 28, 24);
-    const QByteArray png = encoded(picture(), "PNG");
+    const QByteArray png = encodedImage(picture(), "PNG");
     struct WarningCase {
         const char *name;
         QByteArray bytes;

@@ -4,6 +4,7 @@
 #include "codec/logo_format.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/gif_reader.h"
 #include "support/logo_animation.h"
 #include "support/logo_bytes.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QImage>
 #include <QStringList>
 
@@ -31,17 +31,7 @@ std::span<const std::uint8_t> bytesOf(const QByteArray &bytes)
 class CliExport : public ::testing::Test {
 protected:
     // Every file and directory on the drive, hidden ones too, sorted.
-    QStringList listing() const
-    {
-        QStringList names;
-        QDirIterator it(drive.root(),
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            names << QDir(drive.root()).relativeFilePath(it.next());
-        names.sort();
-        return names;
-    }
+    QStringList listing() const { return everythingBelow(drive.root()); }
 
     TempDrive drive;
 };

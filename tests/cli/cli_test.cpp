@@ -3,9 +3,9 @@
 #include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -27,6 +27,8 @@
 using namespace vantrel;
 using vantrel::test::ChildPrivileges;
 using vantrel::test::CliRun;
+using vantrel::test::everythingBelow;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::runCommand;
 using vantrel::test::runInChild;
@@ -108,27 +110,27 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
     struct Case {
         const char *slot;
         ChildPrivileges privileges;
-        const char *err;
+        QString err;
     };
     const Case cases[] = {
         {"startup", ChildPrivileges::Keep,
-         "The startup logo is already set to default.\n"
-         "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
+         restoreFailedMessage(LogoSlot::Startup) +
+             "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
         {"shutdown", ChildPrivileges::Keep,
-         "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory\n"
-         "vantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
-         "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
-         "drive's own pictures as the ones to restore\n"},
+         restoreFailedMessage(LogoSlot::Shutdown) +
+             "\nvantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
+             "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
+             "drive's own pictures as the ones to restore\n"},
         {"switchoff", ChildPrivileges::Keep,
-         "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.\n"
-         "vantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
+         restoreFailedMessage(LogoSlot::SwitchOff) +
+             "\nvantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
         // The file is there, but the drive is not the user's to change.
         {"startup", ChildPrivileges::Drop,
-         "The startup logo is already set to default.\n"
-         "vantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
+         restoreFailedMessage(LogoSlot::Startup) +
+             "\nvantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.err);
+        SCOPED_TRACE(c.err.toStdString());
         TempDrive drive;
         drive.makeDirectory("WINDOWS");
         if (QString(c.slot) == "switchoff") {
@@ -368,25 +370,9 @@ ProgramRun runProgram(const std::vector<QByteArray> &arguments, const QString &d
         run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    QFile out(QFile::decodeName(outPath));
-    QFile err(QFile::decodeName(errPath));
-    if (out.open(QIODevice::ReadOnly))
-        run.out = out.readAll();
-    if (err.open(QIODevice::ReadOnly))
-        run.err = err.readAll();
+    run.out = fileBytes(QFile::decodeName(outPath));
+    run.err = fileBytes(QFile::decodeName(errPath));
     return run;
-}
-
-// Every entry below `root`, relative to it.
-QStringList everythingBelow(const QString &root)
-{
-    QStringList found;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(root).relativeFilePath(it.next());
-    found.sort();
-    return found;
 }
 
 // A name that is not UTF-8 is refused before anything happens: not read
@@ -529,8 +515,8 @@ TEST(CliProgram, ExitsWithTheCommandsStatus)
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitCode(), 1);
     EXPECT_EQ(cli.readAllStandardError(),
-              "The startup logo is already set to default.\n"
-              "vantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
+              restoreFailedMessage(LogoSlot::Startup).toUtf8() +
+                  "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
 
     cli.start(VANTREL_CLI_PATH, {"restore", "all"});
     ASSERT_TRUE(cli.waitForFinished(20000));

@@ -1,12 +1,12 @@
 #include "codec/picture.h"
 #include "host/host.h"
 #include "support/bmp_variants.h"
+#include "support/encoded_image.h"
 #include "support/logo_bytes.h"
 #include "support/qt_print.h"
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -366,10 +366,7 @@ TEST(DecodePicture, OtherFormatsGoToQtsReaders)
     QImage picture(3, 2, QImage::Format_RGB32);
     picture.fill(qRgb(10, 200, 30));
     picture.setPixel(1, 1, qRgb(250, 0, 5));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    const QByteArray png = test::encodedImage(picture, "PNG");
     EXPECT_EQ(decodePicture(png, kName).convertToFormat(QImage::Format_RGB32), picture);
 }
 

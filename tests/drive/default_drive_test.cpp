@@ -6,10 +6,11 @@
 #include "logo/slots.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
+#include "support/files.h"
+#include "support/scoped_variable.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -26,8 +27,11 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::everythingBelow;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::runUnprivileged;
+using vantrel::test::ScopedVariable;
 
 namespace {
 
@@ -55,52 +59,6 @@ std::uint8_t pixelIndex(const QByteArray &bitmap, int x, int y)
 {
     return std::uint8_t(bitmap[1078 + (399 - y) * 320 + x]);
 }
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// Every entry below `root`, relative to it, directories included.
-QStringList entriesBelow(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries << QDir(root).relativeFilePath(it.next());
-    entries.sort();
-    return entries;
-}
-
-// Sets or clears an environment variable for the test and puts the old
-// state back afterwards.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const char *name)
-        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {}
-    ~ScopedEnvironment()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    ScopedEnvironment(const ScopedEnvironment &) = delete;
-    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
-
-    void set(const QString &value) { qputenv(m_name, QFile::encodeName(value)); }
-    void unset() { qunsetenv(m_name); }
-
-private:
-    const char *m_name;
-    bool m_wasSet;
-    QByteArray m_old;
-};
 
 struct Picture {
     const char *name;
@@ -331,7 +289,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());
-        m_dataHome.set(m_home.path() + "/data");
+        m_dataHome.set(QFile::encodeName(m_home.path() + "/data"));
         m_drive.unset();
         // Never provision anything outside the test's own directory.
         ASSERT_EQ(QDir::cleanPath(DriveMap::defaultDriveC()), drivePath());
@@ -342,28 +300,28 @@ protected:
     QString parentPath() const { return m_home.path() + "/data/vantrel"; }
 
     QTemporaryDir m_home;
-    ScopedEnvironment m_dataHome{"XDG_DATA_HOME"};
-    ScopedEnvironment m_drive{"VANTREL_DRIVE_C"};
+    ScopedVariable m_dataHome{"XDG_DATA_HOME"};
+    ScopedVariable m_drive{"VANTREL_DRIVE_C"};
 };
 
 TEST_F(DefaultDrive, MakesExactlyTheStockFilesOfAFreshInstallation)
 {
     provisionDefaultDrive();
 
-    EXPECT_EQ(entriesBelow(drivePath()),
+    EXPECT_EQ(everythingBelow(drivePath()),
               QStringList({"WINDOWS", "WINDOWS/logos.sys", "WINDOWS/logow.sys", "vantrel",
                            "vantrel/logos.sys", "vantrel/logow.sys", "vantrel/readme.txt"}));
     // Nothing of the staging directory is left beside the drive.
-    EXPECT_EQ(entriesBelow(parentPath()).filter(QRegularExpression("^[^/]*$")),
+    EXPECT_EQ(everythingBelow(parentPath()).filter(QRegularExpression("^[^/]*$")),
               QStringList({"drive_c"}));
 
-    const QByteArray installedW = readFile(drivePath() + "/WINDOWS/logow.sys");
-    const QByteArray installedS = readFile(drivePath() + "/WINDOWS/logos.sys");
+    const QByteArray installedW = fileBytes(drivePath() + "/WINDOWS/logow.sys");
+    const QByteArray installedS = fileBytes(drivePath() + "/WINDOWS/logos.sys");
     EXPECT_EQ(installedW, shutdownPicture());
     EXPECT_EQ(installedS, switchOffPicture());
-    EXPECT_EQ(readFile(drivePath() + "/vantrel/logow.sys"), installedW);
-    EXPECT_EQ(readFile(drivePath() + "/vantrel/logos.sys"), installedS);
-    const QByteArray readme = readFile(drivePath() + "/vantrel/readme.txt");
+    EXPECT_EQ(fileBytes(drivePath() + "/vantrel/logow.sys"), installedW);
+    EXPECT_EQ(fileBytes(drivePath() + "/vantrel/logos.sys"), installedS);
+    const QByteArray readme = fileBytes(drivePath() + "/vantrel/readme.txt");
     EXPECT_EQ(readme, readmeText());
     EXPECT_TRUE(readme.contains("\r\n"));
 }
@@ -379,9 +337,9 @@ TEST_F(DefaultDrive, LeavesAnExistingDriveAsItIs)
 
     provisionDefaultDrive();
 
-    EXPECT_EQ(readFile(drivePath() + "/vantrel/readme.txt"), QByteArray("mine\r\n"));
+    EXPECT_EQ(fileBytes(drivePath() + "/vantrel/readme.txt"), QByteArray("mine\r\n"));
     EXPECT_FALSE(QFile::exists(drivePath() + "/WINDOWS/logos.sys"));
-    EXPECT_EQ(entriesBelow(drivePath()),
+    EXPECT_EQ(everythingBelow(drivePath()),
               QStringList({"WINDOWS", "WINDOWS/logow.sys", "vantrel", "vantrel/logos.sys",
                            "vantrel/logow.sys", "vantrel/readme.txt"}));
 }
@@ -392,29 +350,29 @@ TEST_F(DefaultDrive, LeavesAnEmptyExistingDirectoryEmpty)
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(drivePath()).isEmpty());
-    EXPECT_EQ(entriesBelow(parentPath()), QStringList({"drive_c"}));
+    EXPECT_TRUE(everythingBelow(drivePath()).isEmpty());
+    EXPECT_EQ(everythingBelow(parentPath()), QStringList({"drive_c"}));
 }
 
 TEST_F(DefaultDrive, TouchesNothingWhenTheUserNamesDriveC)
 {
     QTemporaryDir named;
     ASSERT_TRUE(named.isValid());
-    m_drive.set(named.path());
+    m_drive.set(QFile::encodeName(named.path()));
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(named.path()).isEmpty());
-    EXPECT_TRUE(entriesBelow(m_home.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(named.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(m_home.path()).isEmpty());
 }
 
 TEST_F(DefaultDrive, DoesNotCreateAMissingDirectoryTheUserNamed)
 {
-    m_drive.set(m_home.path() + "/elsewhere");
+    m_drive.set(QFile::encodeName(m_home.path() + "/elsewhere"));
 
     provisionDefaultDrive();
 
-    EXPECT_TRUE(entriesBelow(m_home.path()).isEmpty());
+    EXPECT_TRUE(everythingBelow(m_home.path()).isEmpty());
 }
 
 TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
@@ -430,7 +388,7 @@ TEST_F(DefaultDrive, FailsWithAReasonWhenTheParentIsAFile)
     } catch (const HostError &error) {
         EXPECT_TRUE(error.reason().contains(parentPath())) << error.reason().toStdString();
     }
-    EXPECT_EQ(entriesBelow(m_home.path()), QStringList({"data", "data/vantrel"}));
+    EXPECT_EQ(everythingBelow(m_home.path()), QStringList({"data", "data/vantrel"}));
 }
 
 TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
@@ -443,7 +401,7 @@ TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
 
     runUnprivileged([] { EXPECT_THROW(provisionDefaultDrive(), HostError); });
 
-    EXPECT_TRUE(entriesBelow(parentPath()).isEmpty());
+    EXPECT_TRUE(everythingBelow(parentPath()).isEmpty());
     QFile::setPermissions(parentPath(), writable);
 }
 

@@ -8,6 +8,7 @@
 #include "logo/form1.h"
 #include "support/desktop_test_support.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/logo_bytes.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
@@ -40,12 +41,6 @@ void retype(QLineEdit *box, const QString &text)
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClicks(box, text);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The maker opened from the main window, with `source` as its source.
@@ -146,8 +141,8 @@ void AniForm1EndToEndTest::runThatCannotWriteKeepsTheWindowAndTheSettings()
         QSettings earlier(user.settingsFile(), QSettings::IniFormat);
         earlier.setValue(QStringLiteral("Animated Logo Utility/Target"), drive.path("out.sys"));
     }
-    const QByteArray settingsBefore = readFile(user.settingsFile());
-    QVERIFY(!settingsBefore.isEmpty());
+    const QByteArray settingsBefore = test::fileBytes(user.settingsFile());
+    QVERIFY(settingsBefore.contains("Target="));
 
     CountingDesktopHost host;
     ProgramForms forms(host);
@@ -161,7 +156,7 @@ void AniForm1EndToEndTest::runThatCannotWriteKeepsTheWindowAndTheSettings()
     QCOMPARE(forms.find<AniForm1>(), maker);
     QVERIFY(maker->isVisible());
     QVERIFY(!maker->Command3->isEnabled());
-    QCOMPARE(readFile(user.settingsFile()), settingsBefore);
+    QCOMPARE(test::fileBytes(user.settingsFile()), settingsBefore);
     QCOMPARE(forms.find<Form1>()->Label1->text(), drive.path("logo.bmp"));
     QVERIFY(QFileInfo(drive.path("out.sys")).isDir());
 }

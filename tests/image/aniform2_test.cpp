@@ -7,6 +7,7 @@
 #include "image/aniform1.h"
 #include "image/aniform2.h"
 #include "logo/form1.h"
+#include "support/files.h"
 #include "support/logo_bytes.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
@@ -67,12 +68,6 @@ QList<QRgb> paletteOf(const QByteArray &file)
                         std::uint8_t(file[at]));
     }
     return colours;
-}
-
-QByteArray readNative(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The main window, the maker and (once opened) the preview, on a fresh
@@ -173,17 +168,17 @@ void AniForm2Test::firstPictureIsTheSourceAndTheFirstStepComesAtTheFirstTick()
     const QByteArray source = distinctLogo();
     aniForm2 *form = preview.open(236, 0, source);
     QVERIFY(form != nullptr);
-    QCOMPARE(readNative(form->TempName), source);
+    QCOMPARE(test::fileBytes(form->TempName), source);
     QCOMPARE(form->Image1->picture().colorTable(), paletteOf(source));
     QCOMPARE(form->ticks(), 0);
     QCOMPARE(preview.host.runningTimers(), 1);
 
     preview.host.advance(69);
     QCOMPARE(form->ticks(), 0);
-    QCOMPARE(readNative(form->TempName), source);
+    QCOMPARE(test::fileBytes(form->TempName), source);
     preview.host.advance(1);
     QCOMPARE(form->ticks(), 1);
-    QCOMPARE(readNative(form->TempName), rotatedBy(source, 236, false, 1));
+    QCOMPARE(test::fileBytes(form->TempName), rotatedBy(source, 236, false, 1));
     QCOMPARE(form->Image1->picture().colorTable(), paletteOf(rotatedBy(source, 236, false, 1)));
     preview.host.advance(140);
     QCOMPARE(form->ticks(), 3);
@@ -219,7 +214,7 @@ void AniForm2Test::fileAndPictureTickByTick()
         preview.host.advance(70);
         QCOMPARE(form->ticks(), step);
         const QByteArray expected = rotatedBy(source, start, check == 1, step);
-        const QByteArray file = readNative(form->TempName);
+        const QByteArray file = test::fileBytes(form->TempName);
         if (file != expected) {
             for (qsizetype i = 0; i < file.size(); ++i)
                 QVERIFY2(file[i] == expected[i],
@@ -516,7 +511,7 @@ void AniForm2Test::keepsItsInputsWhateverTheMakerDoes()
     QVERIFY(!preview.forms.isLoaded<AniForm1>());
     preview.host.advance(4 * 70);
     QCOMPARE(form->ticks(), 5);
-    QCOMPARE(readNative(temp), rotatedBy(source, 236, false, 5));
+    QCOMPARE(test::fileBytes(temp), rotatedBy(source, 236, false, 5));
     QCOMPARE(preview.host.beeps, 0);
     form->Image1_Click();
     QCOMPARE(preview.tempFiles(), QStringList{});

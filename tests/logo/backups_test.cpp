@@ -5,6 +5,7 @@
 #include "logo/slots.h"
 #include "support/child_process.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/scoped_variable.h"
 
@@ -22,7 +23,9 @@
 #include <vector>
 
 using namespace vantrel;
+using vantrel::test::directoryNames;
 using vantrel::test::FakeHost;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::hostError;
 using vantrel::test::runUnprivileged;
@@ -38,13 +41,67 @@ QString sha256(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-QByteArray readNative(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "(missing)";
-    return file.readAll();
-}
+// A file effect of the host, in order: "read", "write", "commit", "copy
+// <source>", "delete", then the name of the file it touched.
+class EffectsHost : public FakeHost {
+public:
+    std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override
+    {
+        note("read", path);
+        return FakeHost::openBinary(path, access);
+    }
+    std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override
+    {
+        note("write", path);
+        return std::make_unique<Noted>(FakeHost::replaceFile(path, start), *this, path);
+    }
+    void copyFile(const QString &source, const QString &destination) override
+    {
+        note("copy " + nameOf(source), destination);
+        FakeHost::copyFile(source, destination);
+    }
+    void deleteFile(const QString &path) override
+    {
+        note("delete", path);
+        FakeHost::deleteFile(path);
+    }
+
+    QStringList effects;
+
+private:
+    struct Noted : Replacement {
+        Noted(std::unique_ptr<Replacement> inner, EffectsHost &host, const QString &path)
+            : m_inner(std::move(inner)), m_host(host), m_path(path)
+        {}
+        void readAt(std::int64_t at, std::span<std::uint8_t> to) override
+        {
+            m_inner->readAt(at, to);
+        }
+        void read(std::span<std::uint8_t> into) override { m_inner->read(into); }
+        void writeAt(std::int64_t at, std::span<const std::uint8_t> data) override
+        {
+            m_inner->writeAt(at, data);
+        }
+        void write(std::span<const std::uint8_t> data) override { m_inner->write(data); }
+        void close() override { m_inner->close(); }
+        void commit() override
+        {
+            m_inner->commit();
+            m_host.note("commit", m_path);
+        }
+        std::unique_ptr<Replacement> m_inner;
+        EffectsHost &m_host;
+        QString m_path;
+    };
+    static QString nameOf(const QString &path)
+    {
+        return QFileInfo(QString(path).replace('\\', '/')).fileName();
+    }
+    void note(const QString &effect, const QString &path)
+    {
+        effects << effect + ' ' + nameOf(path);
+    }
+};
 
 // A drive like a copy of a real Windows 98 disk: upper-case names and the
 // disk's own LOGO.SYS and LOGOW.SYS, no Vantrel on it, and a data
@@ -82,8 +139,8 @@ struct Scene {
                 if (sha256(bytes) == copy.sha256)
                     name = known;
             }
-            EXPECT_EQ(sha256(readNative(copy.path)), copy.sha256) << copy.path.toStdString();
-            EXPECT_EQ(copy.size, readNative(copy.path).size());
+            EXPECT_EQ(sha256(fileBytes(copy.path)), copy.sha256) << copy.path.toStdString();
+            EXPECT_EQ(copy.size, fileBytes(copy.path).size());
             lines << name + ' ' + copy.operation + (copy.original ? " original" : "");
         }
         return lines;
@@ -100,7 +157,7 @@ struct Scene {
     QTemporaryDir dataDirectory;
     ScopedVariable dataHome{"XDG_DATA_HOME"};
     TempDrive drive;
-    FakeHost host;
+    EffectsHost host;
 };
 
 struct Step {
@@ -194,12 +251,12 @@ TEST(Backups, KeepTheCopiesByHashBesideAnIndexThatNamesTheDrive)
               scene.dataDirectory.path() + "/vantrel/backups");
     EXPECT_EQ(QFileInfo(driveDirectory).fileName().size(), 16);
     EXPECT_EQ(QFileInfo(directory).fileName(), "startup");
-    EXPECT_EQ(QDir(directory).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(directoryNames(directory, QDir::Files | QDir::Hidden),
               QStringList{sha256(scene.original) + ".sys"});
-    EXPECT_EQ(readNative(scene.copyOf(scene.original)), scene.original);
+    EXPECT_EQ(fileBytes(scene.copyOf(scene.original)), scene.original);
 
     const QJsonObject index =
-        QJsonDocument::fromJson(readNative(driveDirectory + "/index.json")).object();
+        QJsonDocument::fromJson(fileBytes(driveDirectory + "/index.json")).object();
     EXPECT_EQ(index["format"].toString(), "vantrel backups 1");
     EXPECT_EQ(index["drive"].toString(), QFileInfo(scene.drive.root()).canonicalFilePath());
     const QJsonObject record = index["slots"]["startup"][0].toObject();
@@ -233,9 +290,45 @@ TEST(Backups, PruningKeepsTheOriginalAndTheNewestTwenty)
     }
     EXPECT_EQ(listed, expected);
     files.sort();
-    EXPECT_EQ(QDir(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"))
-                  .entryList(QDir::Files | QDir::Hidden, QDir::Name),
+    EXPECT_EQ(directoryNames(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"),
+                             QDir::Files | QDir::Hidden),
               files);
+}
+
+// Keep, then replace: the slot is read, its copy and then the index are
+// written and committed, and the copies pruned from the index deleted,
+// before the slot itself is touched; an undo reads the copy it puts back
+// first.
+TEST(Backups, KeepTheSlotBeforeTheOperationTouchesIt)
+{
+    Scene scene;
+    for (int i = 0; i < 22; ++i)
+        scene.changeTo("picture " + QByteArray::number(i));
+    const auto copy = [](int i) { return sha256("picture " + QByteArray::number(i)) + ".sys"; };
+    const auto keeping = [&](int kept, int pruned) {
+        return QStringList{"read logo.sys",         "read index.json",  "write " + copy(kept),
+                           "commit " + copy(kept),  "write index.json", "commit index.json",
+                           "delete " + copy(pruned)};
+    };
+    scene.host.effects.clear();
+    scene.changeTo("picture 22");
+    EXPECT_EQ(scene.host.effects, keeping(21, 1) << "copy next logo.sys"
+                                                 << "write logo.sys"
+                                                 << "commit logo.sys");
+
+    scene.host.effects.clear();
+    UndoSlot(scene.host, LogoSlot::Startup, kWindows, {});
+    EXPECT_EQ(scene.host.effects,
+              QStringList({"read logo.sys", "read index.json", "read " + copy(21)})
+                  << keeping(22, 2) << "write logo.sys"
+                  << "commit logo.sys");
+
+    // What the slot holds now is kept already: only its record moves.
+    scene.host.effects.clear();
+    RestoreSlot(scene.host, LogoSlot::Startup, kWindows);
+    EXPECT_EQ(scene.host.effects,
+              QStringList({"read logo.sys", "read index.json", "write index.json",
+                           "commit index.json", "delete logo.sys"}));
 }
 
 TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
@@ -252,7 +345,8 @@ TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
     EXPECT_TRUE(result.changed);
     EXPECT_EQ(result.copy.sha256, sha256(scene.original));
     EXPECT_EQ(sha256(scene.drive.read("logo.sys")), sha256(scene.original));
-    EXPECT_EQ(QDir(scene.drive.root()).entryList(QDir::Files), QStringList{"logo.sys"});
+    EXPECT_EQ(directoryNames(scene.drive.root(), QDir::Files | QDir::Hidden),
+              QStringList{"logo.sys"});
 
     const UndoResult again =
         UndoSlot(host, LogoSlot::Startup, kWindows, {UndoTarget::Original, {}});
@@ -387,7 +481,7 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
              if (reason)
                  throw HostError(*reason);
          },
-         {"The startup logo is already set to default."}},
+         {restoreFailedMessage(LogoSlot::Startup)}},
         {"restore all", [](Scene &scene) { RestoreAllSlots(scene.host, kWindows); }, {}},
     };
     for (const Case &c : cases) {
@@ -413,8 +507,7 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
             EXPECT_EQ(scene.host.messages, c.messages);
         });
         EXPECT_EQ(sha256(scene.drive.read("LOGO.SYS")), sha256(scene.original));
-        EXPECT_EQ(QDir(backups).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList{});
+        EXPECT_EQ(directoryNames(backups), QStringList{});
         QFile::setPermissions(backups, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }

@@ -4,14 +4,15 @@
 
 #include "logo/backups.h"
 #include "logo/form1.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/modal_driver.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
 #include "ui/desktop_host.h"
 #include "ui/forms.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFileDialog>
 #include <QLabel>
@@ -40,10 +41,7 @@ QByteArray logoBytes()
     image.setColorTable(palette);
     for (int y = 0; y < 400; ++y)
         std::fill_n(image.scanLine(y), 320, uchar(y % 256));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 } // namespace
@@ -128,7 +126,7 @@ void Form1EndToEndTest::failedRestoreShowsARealMessageBox()
 
     QVERIFY(!timedOut);
     QCOMPARE(title, QStringLiteral("Vantrel 32"));
-    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QCOMPARE(text, restoreFailedMessage(LogoSlot::Startup));
     QVERIFY(form.isVisible());
 }
 
@@ -221,7 +219,7 @@ void Form1EndToEndTest::enterWorksTheWindowTheDialogAndTheMessageBox()
     QTest::qWait(400);
     QVERIFY(!timedOut);
     QCOMPARE(boxes, 1);
-    QCOMPARE(text, QStringLiteral("The startup logo is already set to default."));
+    QCOMPARE(text, restoreFailedMessage(LogoSlot::Startup));
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QVERIFY(form.isVisible());
 }
@@ -256,9 +254,7 @@ void Form1EndToEndTest::changeStartupKeepsTheOldLogoForUndo()
     QCOMPARE(copies.size(), std::size_t(1));
     QVERIFY(copies[0].original);
     QCOMPARE(copies[0].operation, QStringLiteral("change"));
-    QFile kept(copies[0].path);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(QCryptographicHash::hash(kept.readAll(), QCryptographicHash::Sha256),
+    QCOMPARE(QCryptographicHash::hash(test::fileBytes(copies[0].path), QCryptographicHash::Sha256),
              QCryptographicHash::hash(own, QCryptographicHash::Sha256));
     QVERIFY(!copies[0].path.startsWith(drive.root()));
 

@@ -5,6 +5,7 @@
 
 #include "logo/form1.h"
 #include "support/disk_images.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
 #include "support/modal_driver.h"
@@ -15,7 +16,6 @@
 #include "ui/forms.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,10 +33,7 @@ QByteArray bitmap(int width, int height, QRgb colour)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 
 #include "app/open_dlg.h"
 #include "logo/form1.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
 #include "support/scoped_variable.h"
@@ -12,7 +14,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -49,10 +50,7 @@ QByteArray bitmapBytes(int width, int height, int shade)
         palette << qRgb(i, i, i);
     image.setColorTable(palette);
     image.fill(uint(shade));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 using DirectoryReply = std::optional<std::pair<QByteArray, unsigned>>;
@@ -634,11 +632,8 @@ void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs_data()
         << "chshut"
         << "Vantrel could not change the shutdown logo: cannot keep a copy of "
            "C:\\WINDOWS\\logow.sys: cannot create the directory @: a file is in the way";
-    QTest::newRow("Restore Startup") << "Command2"
-                                     << "The startup logo is already set to default.";
-    QTest::newRow("Restore Turn Off")
-        << "Command5"
-        << "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory.";
+    QTest::newRow("Restore Startup") << "Command2" << restoreFailedMessage(LogoSlot::Startup);
+    QTest::newRow("Restore Turn Off") << "Command5" << restoreFailedMessage(LogoSlot::SwitchOff);
     QTest::newRow("Restore All") << "Command7"
                                  << "";
     QTest::newRow("File > Restore All") << "Restore"
@@ -689,15 +684,11 @@ void Form1Test::restoreSlot_data()
     QTest::addColumn<QStringList>("windowsFiles");
 
     QTest::newRow("startup, nothing installed")
-        << "Command2" << true << "The startup logo is already set to default." << QStringList{};
+        << "Command2" << true << restoreFailedMessage(LogoSlot::Startup) << QStringList{};
     QTest::newRow("shutdown, no stock file")
-        << "Command3" << false
-        << "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"
-        << QStringList{};
+        << "Command3" << false << restoreFailedMessage(LogoSlot::Shutdown) << QStringList{};
     QTest::newRow("switch-off, no stock file")
-        << "Command5" << false
-        << "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory."
-        << QStringList{};
+        << "Command5" << false << restoreFailedMessage(LogoSlot::SwitchOff) << QStringList{};
     QTest::newRow("shutdown") << "Command3" << true << "" << QStringList{"logow.sys=stock-w"};
     QTest::newRow("switch-off") << "Command5" << true << "" << QStringList{"logos.sys=stock-s"};
 }
@@ -842,9 +833,7 @@ void Form1Test::emptyWindowsDirectoryMeansBareNamesInTheCurrentDirectory()
 
         window.form->Command3->click();
         QVERIFY(window.host.messages.isEmpty());
-        QFile restored(current.filePath("logow.sys"));
-        QVERIFY(restored.open(QIODevice::ReadOnly));
-        QCOMPARE(restored.readAll(), QByteArray("stock-w"));
+        QCOMPARE(test::fileBytes(current.filePath("logow.sys")), QByteArray("stock-w"));
 
         QFile picture(current.filePath("logos.sys"));
         QVERIFY(picture.open(QIODevice::WriteOnly));

@@ -1,5 +1,6 @@
 #include "logo/slots.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,7 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace vantrel;
+using vantrel::test::directoryNames;
 using vantrel::test::FakeHost;
+using vantrel::test::fileBytes;
 using vantrel::test::TempDrive;
 
 namespace {
@@ -54,6 +57,37 @@ TEST(InstalledPath, IsTheSameForBothFormsOfTheWindowsDirectory)
     EXPECT_EQ(installedPath(LogoSlot::Startup, kWindows), "C:\\logo.sys");
 }
 
+// The one place the tests spell the slot table out; the others take the
+// messages from it.
+TEST(SlotTable, DescribesEachSlot)
+{
+    struct Row {
+        LogoSlot slot;
+        const char *name, *installed, *changed, *stock;
+        RestoreAction restore;
+        const char *restoreFailed;
+    };
+    const Row rows[] = {
+        {LogoSlot::Startup, "startup", "C:\\logo.sys", "c:\\logo.sys", "",
+         RestoreAction::DeleteInstalled, "The startup logo is already set to default."},
+        {LogoSlot::Shutdown, "shutdown", "C:\\WINDOWS\\logow.sys", "C:\\WINDOWS\\logow.sys",
+         "C:\\vantrel\\logow.sys", RestoreAction::CopyStock,
+         "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"},
+        {LogoSlot::SwitchOff, "switch-off", "C:\\WINDOWS\\logos.sys", "C:\\WINDOWS\\logos.sys",
+         "c:\\vantrel\\logos.sys", RestoreAction::CopyStock,
+         "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory."},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(slotName(row.slot), row.name);
+        EXPECT_EQ(installedPath(row.slot, kWindows), row.installed);
+        EXPECT_EQ(changePath(row.slot, kWindows), row.changed);
+        EXPECT_EQ(stockPath(row.slot), row.stock);
+        EXPECT_EQ(restoreAction(row.slot), row.restore);
+        EXPECT_EQ(restoreFailedMessage(row.slot), row.restoreFailed);
+    }
+}
+
 TEST(ChangeSlot, CopiesAnyFileUnderTheSlotsName)
 {
     TempDrive drive;
@@ -80,7 +114,7 @@ TEST(ChangeSlot, ReplacesAnExistingFileWhateverTheCaseOfItsName)
     drive.write("new.bmp", "new");
     ChangeSlot(host, LogoSlot::Startup, "C:\\new.bmp", kWindows);
     EXPECT_EQ(drive.read("LOGO.SYS"), "new");
-    EXPECT_EQ(QDir(drive.root()).entryList(QDir::Files, QDir::Name),
+    EXPECT_EQ(directoryNames(drive.root(), QDir::Files | QDir::Hidden),
               (QStringList{"LOGO.SYS", "new.bmp"}));
 }
 
@@ -114,7 +148,7 @@ TEST(RestoreSlot, SaysTheStartupLogoIsAlreadyDefaultWhenNoFileIsThere)
     TempDrive drive;
     FakeHost host;
     RestoreSlot(host, LogoSlot::Startup, kWindows);
-    EXPECT_EQ(host.messages, QStringList{"The startup logo is already set to default."});
+    EXPECT_EQ(host.messages, QStringList{restoreFailedMessage(LogoSlot::Startup)});
 }
 
 TEST(RestoreSlot, SaysTheStartupLogoIsAlreadyDefaultWhenItCannotBeDeleted)
@@ -123,7 +157,7 @@ TEST(RestoreSlot, SaysTheStartupLogoIsAlreadyDefaultWhenItCannotBeDeleted)
     FakeHost host;
     drive.write("logo.sys/inside", "a directory stands where the file should be");
     RestoreSlot(host, LogoSlot::Startup, kWindows);
-    EXPECT_EQ(host.messages, QStringList{"The startup logo is already set to default."});
+    EXPECT_EQ(host.messages, QStringList{restoreFailedMessage(LogoSlot::Startup)});
     EXPECT_TRUE(drive.exists("logo.sys/inside"));
 }
 
@@ -148,12 +182,8 @@ TEST(RestoreSlot, ShowsEachSlotsMessageWhenTheStockFileIsMissing)
     FakeHost host;
     RestoreSlot(host, LogoSlot::Shutdown, kWindows);
     RestoreSlot(host, LogoSlot::SwitchOff, kWindows);
-    EXPECT_EQ(
-        host.messages,
-        (QStringList{"Vantrel cannot find the shutdown screen file: Try looking in the vantrel "
-                     "directory",
-                     "Vantrel cannot locate the shutdown file: Try looking in the vantrel "
-                     "directory."}));
+    EXPECT_EQ(host.messages, (QStringList{restoreFailedMessage(LogoSlot::Shutdown),
+                                          restoreFailedMessage(LogoSlot::SwitchOff)}));
     EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "custom w");
 }
 
@@ -229,12 +259,8 @@ TEST(Slots, ActOnBareNamesInTheCurrentDirectoryWhenTheQueryFailed)
     QDir::setCurrent(old);
 
     EXPECT_EQ(windows, "");
-    QFile shutdown(here.path() + "/logow.sys");
-    ASSERT_TRUE(shutdown.open(QIODevice::ReadOnly));
-    EXPECT_EQ(shutdown.readAll(), "stock-w");
-    QFile switchOff(here.path() + "/logos.sys");
-    ASSERT_TRUE(switchOff.open(QIODevice::ReadOnly));
-    EXPECT_EQ(switchOff.readAll(), "pic");
+    EXPECT_EQ(fileBytes(here.path() + "/logow.sys"), "stock-w");
+    EXPECT_EQ(fileBytes(here.path() + "/logos.sys"), "pic");
     EXPECT_TRUE(host.messages.isEmpty());
 }
 

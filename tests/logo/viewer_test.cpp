@@ -4,10 +4,10 @@
 // leaves behind.
 
 #include "logo/viewer.h"
+#include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/qt_test.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -33,10 +33,7 @@ QByteArray smallBitmap()
 {
     QImage image(7, 3, QImage::Format_RGB32);
     image.fill(qRgb(10, 200, 30));
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return buffer.data();
+    return test::encodedImage(image);
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)

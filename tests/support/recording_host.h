@@ -6,8 +6,9 @@
 // right after it was measured).
 
 #include "support/fake_host.h"
+#include "support/files.h"
+#include "support/scoped_variable.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -66,29 +67,14 @@ public:
 // directory while it lives, so a test can see every file made there.
 class TempTmpDir {
 public:
-    TempTmpDir() : m_old(qgetenv("TMPDIR")), m_had(qEnvironmentVariableIsSet("TMPDIR"))
-    {
-        qputenv("TMPDIR", QFile::encodeName(m_dir.path()));
-    }
-    ~TempTmpDir()
-    {
-        if (m_had)
-            qputenv("TMPDIR", m_old);
-        else
-            qunsetenv("TMPDIR");
-    }
+    TempTmpDir() { m_variable.set(QFile::encodeName(m_dir.path())); }
     QString path() const { return m_dir.path(); }
     // The names in the directory, sorted.
-    QStringList names() const
-    {
-        return QDir(m_dir.path())
-            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-    }
+    QStringList names() const { return directoryNames(m_dir.path()); }
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_old;
-    bool m_had;
+    ScopedVariable m_variable{"TMPDIR"};
 };
 
 } // namespace vantrel::test

@@ -2,6 +2,7 @@
 // as the host sets it up and reads it back, and the message box.
 
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/modal_driver.h"
 #include "support/qt_test.h"
 #include "support/scoped_variable.h"
@@ -511,9 +512,8 @@ void DesktopHostTest::lastFolderIsKeptInTheProgramsOwnSettings()
     const QStringList files = QDir(home.path("config")).entryList(QDir::Files);
     QVERIFY2(files.contains("vantrel.conf"), qPrintable(files.join(' ')));
     QVERIFY2(!files.contains("Vog Computer Applications.conf"), qPrintable(files.join(' ')));
-    QFile settings(home.path("config/vantrel.conf"));
-    QVERIFY(settings.open(QIODevice::ReadOnly));
-    QVERIFY(settings.readAll().contains(QFile::encodeName(drive.path("logos"))));
+    QVERIFY(test::fileBytes(home.path("config/vantrel.conf"))
+                .contains(QFile::encodeName(drive.path("logos"))));
 }
 
 void DesktopHostTest::everyColumnShowsInFull_data()

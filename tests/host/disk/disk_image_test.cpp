@@ -6,6 +6,7 @@
 #include "host/system/drive_map.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/scoped_variable.h"
 
@@ -223,9 +224,7 @@ TEST(DiskImage, NamesTheFormatsItRefusesAndTheWayOut)
         EXPECT_EQ(hostError([&] { inspectDiskImage(path); }), reason);
         const ScopedVariable drive("VANTREL_DRIVE_C", QFile::encodeName(path));
         EXPECT_EQ(hostError([&] { DriveMap().locate("C:\\logo.sys"); }), reason);
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), c.bytes);
+        EXPECT_EQ(test::fileBytes(path), c.bytes);
     }
 }
 

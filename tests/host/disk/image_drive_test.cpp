@@ -10,6 +10,7 @@
 #include "support/cli_run.h"
 #include "support/disk_images.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 #include "support/logo_bytes.h"
 #include "support/scoped_variable.h"
@@ -65,11 +66,7 @@ struct ImageDrive {
         file.write(bytes);
         return native(name);
     }
-    QByteArray read(const QString &name) const
-    {
-        QFile file(native(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
+    QByteArray read(const QString &name) const { return test::fileBytes(native(name)); }
 
     TempImage image;
     ScopedVariable variable;
@@ -144,8 +141,7 @@ TEST(ImageDrive, KeepsEveryReplacedSlotFileAndUndoesIntoTheImage)
             QFile::encodeName(QFileInfo(drive.image.path()).canonicalFilePath() + '@');
         int naming = 0;
         for (const QString &key : backups.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile index(backups.filePath(key + "/index.json"));
-            naming += index.open(QIODevice::ReadOnly) && index.readAll().contains(identity) ? 1 : 0;
+            naming += test::fileBytes(backups.filePath(key + "/index.json")).contains(identity);
         }
         EXPECT_EQ(naming, 1);
 
@@ -323,8 +319,7 @@ TEST(ImageDrive, ReplacingLeavesTheImageUntouchedUntilCommit)
         }
         EXPECT_EQ(drive.image.read("/logo.sys"), c.expected);
         EXPECT_EQ(drive.image.names("/"), QStringList{"logo.sys"});
-        EXPECT_EQ(QDir(temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                  QStringList{});
+        EXPECT_EQ(test::directoryNames(temporary.path()), QStringList{});
         if (!c.commit) {
             EXPECT_EQ(drive.image.bytes(), before);
         }
@@ -514,9 +509,7 @@ TEST(ImageDrive, GivesTheTextEditorACopyAndRefusesTheBitmapEditor)
         ASSERT_EQ(launch.arguments.size(), 1);
         copy = launch.arguments[0];
         EXPECT_EQ(QFileInfo(copy).fileName(), "readme.txt");
-        QFile file(copy);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), "Vantrel readme\r\n");
+        EXPECT_EQ(test::fileBytes(copy), "Vantrel readme\r\n");
         EXPECT_EQ(hostError([&] { host.resolveCommandLine("pbrush C:\\pic.bmp"); }),
                   "cannot open C:\\pic.bmp in a bitmap editor: it lies inside the disk image " +
                       drive.image.path());

@@ -2,6 +2,7 @@
 #include "host/system/system_host.h"
 #include "support/child_process.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 #include "support/host_error.h"
 
 #include <QDir>
@@ -25,6 +26,8 @@
 
 using namespace vantrel;
 using vantrel::test::ChildPrivileges;
+using vantrel::test::directoryNames;
+using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::hostError;
 using vantrel::test::runInChild;
@@ -43,12 +46,6 @@ public:
     QSize screenSizeTwips() override { return {}; }
     void showFileDialog(FileDialog &, FileDialogKind) override {}
 };
-
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                               QDir::NoDotAndDotDot);
-}
 
 struct stat statOf(const QString &path)
 {
@@ -95,7 +92,7 @@ TEST(CopyFile, MakesAByteCopyAndReplacesAnOldFile)
     drive.write("WINDOWS/LOGOW.SYS", "old");
     host.copyFile("C:\\pic.bmp", "C:\\windows\\logow.sys");
     EXPECT_EQ(drive.read("WINDOWS/LOGOW.SYS"), bytes);
-    EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"LOGOW.SYS"});
+    EXPECT_EQ(directoryNames(drive.path("WINDOWS")), QStringList{"LOGOW.SYS"});
 }
 
 TEST(CopyFile, KeepsTheOldFileWhenTheCopyFailsHalfway)
@@ -108,7 +105,7 @@ TEST(CopyFile, KeepsTheOldFileWhenTheCopyFailsHalfway)
     const QString reason = hostError([&] { host.copyFile("/proc/self/mem", "C:\\logo.sys"); });
     EXPECT_TRUE(reason.startsWith("cannot read /proc/self/mem: ")) << reason.toStdString();
     EXPECT_EQ(drive.read("logo.sys"), "the old logo");
-    EXPECT_EQ(entries(drive.root()), QStringList{"logo.sys"});
+    EXPECT_EQ(directoryNames(drive.root()), QStringList{"logo.sys"});
 }
 
 TEST(CopyFile, FailsForAMissingSourceAndLeavesTheDestination)
@@ -149,9 +146,7 @@ TEST(CopyFile, ReplacesASymbolicLinkInsteadOfWritingThroughIt)
 
     EXPECT_FALSE(QFileInfo(drive.path("WINDOWS/logos.sys")).isSymLink());
     EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "new picture");
-    QFile file(target);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "precious");
+    EXPECT_EQ(fileBytes(target), "precious");
 }
 
 // What a replacement leaves at its path: committed, discarded by close()
@@ -182,7 +177,7 @@ TEST(ReplaceFile, LeavesTheOldFileUntilCommitAndNothingBesideIt)
                 file->commit();
         }
         EXPECT_EQ(drive.read("logo.sys"), c.expected);
-        EXPECT_EQ(entries(drive.root()), QStringList{"logo.sys"});
+        EXPECT_EQ(directoryNames(drive.root()), QStringList{"logo.sys"});
     }
 }
 
@@ -318,7 +313,7 @@ TEST(ReplaceFile, RefusesAReadOnlyOrUnwritableDestination)
             },
             c.privileges);
         EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "old");
-        EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logow.sys"});
+        EXPECT_EQ(directoryNames(drive.path("WINDOWS")), QStringList{"logow.sys"});
     }
 }
 
@@ -361,7 +356,7 @@ TEST(ReplaceFile, OverwritesInPlaceWhenOnlyTheFileIsWritable)
         EXPECT_EQ(drive.read("WINDOWS/logow.sys"), c.expected);
         EXPECT_EQ(statOf(drive.path("WINDOWS/logow.sys")).st_ino, inode);
         EXPECT_EQ(statOf(drive.path("WINDOWS/logow.sys")).st_mode & 07777, 0640u);
-        EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logow.sys"});
+        EXPECT_EQ(directoryNames(drive.path("WINDOWS")), QStringList{"logow.sys"});
     }
 }
 
@@ -393,10 +388,8 @@ TEST(ReplaceFile, RefusesWhatCannotBeReplacedInAnUnwritableDirectory)
     QFile::setPermissions(drive.path("WINDOWS"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_TRUE(QFileInfo(drive.path("WINDOWS/logos.sys")).isSymLink());
-    EXPECT_EQ(entries(drive.path("WINDOWS")), QStringList{"logos.sys"});
-    QFile file(precious);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "precious");
+    EXPECT_EQ(directoryNames(drive.path("WINDOWS")), QStringList{"logos.sys"});
+    EXPECT_EQ(fileBytes(precious), "precious");
 }
 
 // A disk that fills up halfway leaves the old file whole, whether the new
@@ -439,7 +432,7 @@ TEST(ReplaceFile, KeepsTheOldFileWhenTheDiskFillsUp)
         });
         QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         EXPECT_EQ(drive.read("logo.sys"), old);
-        EXPECT_EQ(entries(drive.root()), QStringList{"logo.sys"});
+        EXPECT_EQ(directoryNames(drive.root()), QStringList{"logo.sys"});
     }
 }
 
@@ -450,7 +443,7 @@ TEST(ReplaceFile, NamesItsTemporaryFileAsTheProgramsOwn)
     drive.write("logo.sys", "old");
     const std::unique_ptr<Replacement> file =
         host.replaceFile("C:\\logo.sys", ReplaceFrom::Nothing);
-    const QStringList beside = entries(drive.root()).filter(QRegularExpression("^\\.logo"));
+    const QStringList beside = directoryNames(drive.root()).filter(QRegularExpression("^\\.logo"));
     ASSERT_EQ(beside.size(), 1);
     EXPECT_TRUE(QRegularExpression("^\\.logo\\.sys\\.vantrel-[A-Za-z0-9]{6}\\.tmp$")
                     .match(beside[0])
@@ -536,7 +529,7 @@ TEST(SourcesAndTargets, MustBeRegularFiles)
             ChildPrivileges::Keep, 20);
     }
     EXPECT_TRUE(S_ISFIFO(statOf(drive.path("pipe")).st_mode));
-    EXPECT_EQ(entries(drive.root()), (QStringList{"pic.bmp", "pipe"}));
+    EXPECT_EQ(directoryNames(drive.root()), (QStringList{"pic.bmp", "pipe"}));
 }
 
 // A name with U+FFFD stands for bytes that were not UTF-8 (here the file
@@ -658,7 +651,7 @@ TEST(MakeDirectories, MakesEveryMissingDirectoryAndAcceptsExistingOnes)
     host.makeDirectories("C:\\vantrel\\");
     host.makeDirectories("C:\\new\\deeper\\deepest");
     host.makeDirectories(drive.path("native/one"));
-    QStringList made = entries(drive.root());
+    QStringList made = directoryNames(drive.root());
     std::sort(made.begin(), made.end());
     EXPECT_EQ(made, (QStringList{"VANTREL", "file", "native", "new"}));
     EXPECT_TRUE(QFileInfo(drive.path("new/deeper/deepest")).isDir());
@@ -678,7 +671,7 @@ TEST(MakeDirectories, ReportsWhichDirectoryCannotBeMade)
         EXPECT_EQ(hostError([&] { host.makeDirectories("C:\\shut\\a\\b"); }),
                   "cannot create the directory " + drive.path("shut/a") + ": Permission denied");
     });
-    EXPECT_TRUE(entries(drive.path("shut")).isEmpty());
+    EXPECT_TRUE(directoryNames(drive.path("shut")).isEmpty());
     QFile::setPermissions(drive.path("shut"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -827,9 +820,7 @@ TEST_F(TempDirectory, TempFilesNeverReuseAnExistingNameOrLink)
             QFile(path).open(QIODevice::WriteOnly);
     }
     EXPECT_EQ(host.createTempFile("Vog"), m_dir.path() + "/Vog2A5C.TMP");
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "untouched");
+    EXPECT_EQ(fileBytes(victim), "untouched");
     EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
 }
 
@@ -843,8 +834,7 @@ TEST_F(TempDirectory, NoTempFileWhenTheTemporaryDirectoryIsMissing)
         EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
     }
     // Nothing was made anywhere else, the root included.
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList{"file"});
+    EXPECT_EQ(directoryNames(m_dir.path()), QStringList{"file"});
     EXPECT_TRUE(QDir("/").entryList({"Vog*.TMP"}, QDir::Files).isEmpty());
 }
 
