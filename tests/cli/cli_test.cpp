@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/cli_options.h"
 #include "cli/console_host.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
@@ -75,6 +76,47 @@ TEST(Cli, EveryCommandExplainsItselfWithHelp)
         EXPECT_TRUE(run.out.startsWith("usage: vantrel-cli " + command)) << run.out.toStdString();
     }
     EXPECT_TRUE(runCommand({"--help"}).out.startsWith("usage: vantrel-cli <command>"));
+}
+
+// Options in the order given, operands collected on the way, and one
+// message for each kind of misuse.
+TEST(OptionReader, ReadsOptionsAndOperandsAndNamesEachMisuse)
+{
+    constexpr auto atEnd = OptionReader::Stop::AtEnd;
+    struct Case {
+        QStringList arguments;
+        OptionReader::Stop stop;
+        // Each option as NAME or NAME=VALUE, then "|" and the operands; or
+        // the problem.
+        const char *read;
+    };
+    const Case cases[] = {
+        {{"a", "--value=x", "b"}, atEnd, "--value=x | a b"},
+        {{"a", "--value", "x", "b"}, atEnd, "--value=x | a b"},
+        {{"--value", "--flag", "--flag"}, atEnd, "--value=--flag --flag |"},
+        {{"--value=a=b", "--value="}, atEnd, "--value=a=b --value= |"},
+        {{"-", "--", "--flag", "-h"}, atEnd, "| - --flag -h"},
+        {{"--flag", "cmd", "--flag", "--"},
+         OptionReader::Stop::AtFirstOperand,
+         "--flag | cmd --flag --"},
+        {{"--other=1", "--value"}, atEnd, "unknown option '--other=1'"},
+        {{"-x"}, atEnd, "unknown option '-x'"},
+        {{"a", "--value"}, atEnd, "--value needs a value"},
+        {{"--flag="}, atEnd, "--flag takes no value"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QStringList read;
+        try {
+            OptionReader reader(c.arguments, {{"--flag"}, {"--value", OptionSpec::Value}}, c.stop);
+            while (const std::optional<Option> option = reader.next())
+                read << option->name + (option->name == "--value" ? '=' + option->value : "");
+            read << "|" << reader.operands();
+        } catch (const UsageError &error) {
+            read = QStringList{error.problem()};
+        }
+        EXPECT_EQ(read.join(' '), QString::fromUtf8(c.read));
+    }
 }
 
 TEST(Cli, InstallCopiesTheFileIntoTheSlot)
