@@ -120,9 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"undoNone", {"undo"}, "vantrel-cli: undo takes one slot"},
         UsageCase{"undoTwo", {"undo", "startup", "shutdown"}, "vantrel-cli: undo takes one slot"},
         UsageCase{"undoSlot", {"undo", "all"}, "vantrel-cli: unknown slot 'all'"},
-        UsageCase{"undoToNothing",
-                  {"undo", "startup", "--to"},
-                  "vantrel-cli: --to needs a copy id or original"},
+        UsageCase{"undoToNothing", {"undo", "startup", "--to"}, "vantrel-cli: --to needs a value"},
         UsageCase{"undoToWord",
                   {"undo", "startup", "--to", "latest"},
                   "vantrel-cli: --to takes a copy id of 4 to 64 hex digits, as 'vantrel-cli "
