@@ -223,6 +223,11 @@ TEST(BackupCommands, UndoFailsWithTheReasonAndLeavesTheSlot)
              return QStringLiteral("vantrel-cli: cannot undo the shutdown logo: no copy of the "
                                    "shutdown logo is kept yet\n");
          }},
+        {{"undo", "--to=0000", "startup"},
+         [](Disk &) {
+             return QStringLiteral("vantrel-cli: cannot undo the startup logo: no copy 0000 of "
+                                   "the startup logo is kept\n");
+         }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
