@@ -102,11 +102,12 @@ int undoCommand(const QStringList &arguments, CommandContext &context)
     const QString what =
         QStringLiteral("%1 (kept %2, replaced by %3)")
             .arg(result.copy.id(), localTime(result.copy.keptAt), result.copy.operation);
-    if (result.changed)
+    if (result.changed) {
         context.out << "put back " << what << " into the " << slotName(slot) << " slot\n";
-    else
+    } else {
         context.out << "the " << slotName(slot) << " slot holds " << what
                     << " already; nothing changed\n";
+    }
     return kExitOk;
 }
 

@@ -68,9 +68,10 @@ bool isSameFile(SystemHost &host, const QString &input, const QString &output)
 Colour readColour(const QString &text, const QString &given)
 {
     const std::optional<Colour> colour = parseColour(text);
-    if (!colour)
+    if (!colour) {
         throw UsageError("not a colour: '" + given +
                          "' (use #RRGGBB, #RGB or a name such as navy)");
+    }
     return *colour;
 }
 
@@ -124,9 +125,10 @@ int convertCommand(const QStringList &arguments, CommandContext &context)
     const QString &input = files[0];
     const QString &output = files[1];
     ConsoleHost &host = context.host();
-    if (isSameFile(host, input, output))
+    if (isSameFile(host, input, output)) {
         return context.fail(output + " is the input " + input +
                             " itself; write the logo to another file");
+    }
     const QImage picture = host.loadPicture(input);
     writeWholeFile(host, output, convertToLogo(picture, options));
     return kExitOk;

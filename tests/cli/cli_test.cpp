@@ -276,6 +276,9 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
     };
     for (const auto &[arguments, err] : cases) {
         SCOPED_TRACE(err);
+        // Named again, as clang 14 cannot capture a structured binding.
+        const QStringList &command = arguments;
+        const char *const expected = err;
         runInChild(
             [&] {
                 std::signal(SIGXFSZ, SIG_IGN);
@@ -283,9 +286,9 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
                     1 << 20, 1 << 20
                 };
                 ::setrlimit(RLIMIT_FSIZE, &limit);
-                const CliRun run = runCommand(arguments);
+                const CliRun run = runCommand(command);
                 EXPECT_EQ(run.code, kExitFailed);
-                EXPECT_EQ(run.err, err);
+                EXPECT_EQ(run.err, expected);
                 EXPECT_EQ(run.out, "");
             },
             ChildPrivileges::Keep, 20);
