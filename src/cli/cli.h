@@ -22,8 +22,8 @@
 // Arguments must be UTF-8: one that is not is refused before anything is
 // done, since decoded it would name another file than the one meant.
 // Only the commands that change something (install, restore, animate,
-// undo, setup) make the default drive when it is missing; --help, where,
-// check and backups only look.
+// undo, setup) make the default drive when it is missing, and only once
+// their arguments are read; --help, where, check and backups only look.
 //
 // How the pieces fit: runCli (cli.cpp) reads the program's own options,
 // looks the command up in one table of commands and answers its --help

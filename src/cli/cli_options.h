@@ -49,6 +49,8 @@ struct Option {
     QString value;
 };
 
+// Reads one command line's options in order, as the comment at the top
+// says, against the options a command takes.
 class OptionReader {
 public:
     // Whether the options end at the end of the arguments, or at the first
@@ -67,6 +69,7 @@ public:
     // The operands, once next() has returned nothing. Throws UsageError
     // with `problem` unless there are `low` to `high` of them.
     QStringList operands(qsizetype low, qsizetype high, const QString &problem) const;
+    // The operands read so far, however many.
     QStringList operands() const { return m_operands; }
 
 private:
