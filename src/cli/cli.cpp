@@ -1,326 +1,297 @@
 #include "cli/cli.h"
 
+#include "cli/cli_commands.h"
+#include "cli/cli_options.h"
 #include "cli/console_host.h"
-#include "codec/logo_format.h"
-#include "drive/default_drive.h"
-#include "host/disk/mtools_drive.h"
-#include "host/file_replacement.h"
 #include "host/posix_file.h"
-#include "host/system/drive_map.h"
-#include "logo/slots.h"
 
-#include <QFileInfo>
+#include <QIODevice>
 
 #include <algorithm>
-#include <array>
+#include <limits>
 #include <optional>
 
 namespace vantrel {
 
 namespace {
 
-const char kUsage[] =
-    "usage: vantrel-cli <command> [arguments]\n"
-    "\n"
-    "commands:\n"
-    "  where                               show the drive, the Windows directory and the slots\n"
-    "  install startup|shutdown|switchoff FILE\n"
-    "                                      copy FILE into a logo slot\n"
-    "  restore startup|shutdown|switchoff|all\n"
-    "                                      put the default picture back\n"
-    "  animate SOURCE TARGET [--start S] [--reverse]\n"
-    "                                      write an animated start-up logo\n"
-    "  check FILE...                       tell whether files are logo bitmaps\n"
-    "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
-    "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
-    "                                      write a logo's animation as a GIF\n"
-    "  backups [startup|shutdown|switchoff]\n"
-    "                                      list the copies kept of replaced slot files\n"
-    "  undo startup|shutdown|switchoff [--to ID|original]\n"
-    "                                      put a kept copy back into a slot\n"
-    "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
-    "\n"
-    "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
-    "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
-    "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
-    "Run 'vantrel-cli <command> --help' for more.\n";
+// Each command's help: what 'vantrel-cli NAME --help' prints, and the
+// usage shown after a mistake in its arguments.
 
-const char kWhereUsage[] =
+const char kWhereHelp[] =
     "usage: vantrel-cli where\n"
     "Prints the directory that stands for drive C (or its disk image, partition,\n"
     "file system and label), the Windows directory, and\n"
     "for each logo slot its path, the native file and whether one is installed;\n"
     "then any file an interrupted write left beside a slot. Changes nothing.\n";
 
-const char kInstallUsage[] =
+const char kInstallHelp[] =
     "usage: vantrel-cli install startup|shutdown|switchoff FILE\n"
     "Copies FILE into the slot, replacing what is there. Any file is accepted;\n"
     "one that is not a logo bitmap gets a warning, as Windows will not show it.\n";
 
-const char kRestoreUsage[] =
+const char kRestoreHelp[] =
     "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
     "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
     "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
     "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
 
-QString partitionText(const DiskVolume &volume)
-{
-    if (volume.partition == 0)
-        return QStringLiteral("one volume filling it, no partition table");
-    return QStringLiteral("partition %1, at byte %2").arg(volume.partition).arg(volume.offset);
-}
+const char kAnimateHelp[] =
+    "usage: vantrel-cli animate SOURCE TARGET [--start S] [--reverse]\n"
+    "Writes TARGET as an animated start-up logo made from the logo bitmap SOURCE\n"
+    "(a file of exactly 129078 bytes): byte 50 records the starting entry S, an\n"
+    "integer from 1 to 255 (default 236), and palette entries S to 255 are the ones\n"
+    "that cycle. With --reverse the pixel values S to 255 are mirrored, so that the\n"
+    "colours travel the other way. The palette is copied unchanged. An existing\n"
+    "TARGET is overwritten but not truncated.\n";
 
-// where, for a drive C that is a disk image: the slots are looked up
-// inside it, where no file is ever left over by an interrupted write.
-void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
-                  const QString &windows)
+const char kCheckHelp[] =
+    "usage: vantrel-cli check FILE...\n"
+    "Tells for each FILE whether it is a logo bitmap: its length and each header\n"
+    "field against what a logo bitmap holds, the animated range recorded in byte 50\n"
+    "and how many pixels use it, colours of the range that also appear below it,\n"
+    "and the colour of palette entry 0, the border around the picture at start-up.\n"
+    "Exit status 0 when every FILE is a logo bitmap, 1 otherwise.\n";
+
+const char kConvertHelp[] =
+    "usage: vantrel-cli convert INPUT OUTPUT [--fit crop|pad|stretch] [--border COLOUR]\n"
+    "         [--start S] [--ramp COLOUR,COLOUR,...] [--band top|bottom[:ROWS]] [--no-dither]\n"
+    "Makes a logo bitmap (320 x 400 pixels, 8 bits, 129078 bytes) from any picture:\n"
+    "PNG, JPEG, BMP, GIF and the other formats installed. Windows shows the logo\n"
+    "stretched to a 4:3 screen; the picture is fitted to that shape first.\n"
+    "  --fit crop        fill the screen and cut the overflow, centred (the default)\n"
+    "  --fit pad         show the whole picture, with the border colour around it\n"
+    "  --fit stretch     fill the screen, ignoring the picture's own shape\n"
+    "  --border COLOUR   palette entry 0: the colour Windows paints around the picture,\n"
+    "                    also behind transparent parts (default black)\n"
+    "  --start S         keep palette entries S to 255 for the animation that cycles them\n"
+    "                    (S from 1 to 255); the picture uses entries 0 to S-1 only.\n"
+    "                    Without it the picture uses all 256 entries and nothing moves\n"
+    "  --ramp C,C,...    the colours the animated entries run through, as a loop that\n"
+    "                    returns to its first (default red, yellow, green, cyan, blue,\n"
+    "                    magenta)\n"
+    "  --band top|bottom[:ROWS]\n"
+    "                    paint a band of ROWS rows (default 20) across the picture whose\n"
+    "                    pixels sweep through entries S to 255 from left to right: a bar\n"
+    "                    that moves at boot. --band and --ramp without --start take S 236\n"
+    "  --no-dither       give each pixel its nearest palette colour, without dithering\n"
+    "A COLOUR is #RRGGBB, #RGB or a name such as black, white or navy. OUTPUT is\n"
+    "written beside its place and renamed into it, so a failure leaves no partial\n"
+    "file; it may not be INPUT itself.\n";
+
+const char kExportHelp[] =
+    "usage: vantrel-cli export LOGO OUT.gif [--size 640x480|640x400|320x400]\n"
+    "                          [--delay-ms N] [--cycles K] [--frames DIR]\n"
+    "Writes OUT.gif, an animated GIF of the start-up logo LOGO as Windows plays it:\n"
+    "byte 50 holds the starting entry S, and at each step the colours of palette\n"
+    "entries S to 255 move one entry down, the colour of S going to 255. One cycle\n"
+    "is 256 - S frames. A logo whose byte 50 is 0 gives one still frame, and so,\n"
+    "with a warning, does one whose byte 51 is not 0 or whose pixels do not use\n"
+    "entries S to 255.\n"
+    "  --size WxH    640x480 (the default) is what a 4:3 screen shows: each pixel\n"
+    "                2 wide, and every 5 rows shown as 6 by repeating the middle\n"
+    "                one, so that no colour is made up; 640x400 doubles the width\n"
+    "                only; 320x400 keeps the raw pixels\n"
+    "  --delay-ms N  how long each step shows, from 20 to 655350 ms, rounded to\n"
+    "                hundredths of a second (default 70, the preview's pace);\n"
+    "                real hardware cycles at its own pace\n"
+    "  --cycles K    play the cycle K times, 1 to 65536 (default: forever)\n"
+    "  --frames DIR  also write each frame whole, as frame-001.png, frame-002.png,\n"
+    "                ... into the existing directory DIR\n"
+    "Every file is written beside its place and renamed into it. A LOGO that is not\n"
+    "a logo bitmap is refused with the reason (see 'vantrel-cli check').\n";
+
+const char kBackupsHelp[] =
+    "usage: vantrel-cli backups [startup|shutdown|switchoff]\n"
+    "Lists the copies kept of each slot's file, or of the one slot named, newest\n"
+    "first: the id that undo takes, when the content was last replaced, its size,\n"
+    "the operation that replaced it and whether it is a logo bitmap. Vantrel keeps\n"
+    "every slot file it replaces or deletes, each content once, in\n"
+    "~/.local/share/vantrel/backups (under $XDG_DATA_HOME). The drive's original,\n"
+    "the first content seen in a slot, is marked and always kept; of the others\n"
+    "the newest 20 stay. Changes nothing.\n";
+
+const char kUndoHelp[] =
+    "usage: vantrel-cli undo startup|shutdown|switchoff [--to ID|original]\n"
+    "Puts a kept copy back into the slot: the newest one that differs from what\n"
+    "the slot holds, the copy ID as 'vantrel-cli backups' lists it, or with\n"
+    "--to original the drive's original. What the slot holds is kept first, so an\n"
+    "undo can be undone by another.\n";
+
+const char kSetupHelp[] =
+    "usage: vantrel-cli setup\n"
+    "Prepares drive C for Vantrel: makes C:\\vantrel\\ with readme.txt and the\n"
+    "pictures Restore puts back, logow.sys and logos.sys. Each is a copy of the\n"
+    "drive's own picture in the Windows directory where there is one, else\n"
+    "Vantrel's stock picture. A C:\\vantrel\\ that exists is left as it is, and\n"
+    "the slots are never touched. Prints what it made.\n";
+
+// What the overall usage says after the list of commands.
+const char kUsageEnd[] =
+    "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
+    "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
+    "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
+    "Run 'vantrel-cli <command> --help' for more.\n";
+
+struct Command {
+    const char *name;
+    // What the overall usage lists after the name, and what it says the
+    // command does.
+    const char *usage;
+    const char *summary;
+    const char *help;
+    int (*run)(const QStringList &arguments, CommandContext &context);
+    unsigned needs;
+};
+
+// The commands, in the order the overall usage lists them.
+const Command kCommands[] = {
+    {"where", "", "show the drive, the Windows directory and the slots", kWhereHelp, whereCommand,
+     kReadsDrive},
+    {"install", "startup|shutdown|switchoff FILE", "copy FILE into a logo slot", kInstallHelp,
+     installCommand, kMakesDefaultDrive},
+    {"restore", "startup|shutdown|switchoff|all", "put the default picture back", kRestoreHelp,
+     restoreCommand, kMakesDefaultDrive},
+    {"animate", "SOURCE TARGET [--start S] [--reverse]", "write an animated start-up logo",
+     kAnimateHelp, animateCommand, kMakesDefaultDrive},
+    {"check", "FILE...", "tell whether files are logo bitmaps", kCheckHelp, checkCommand,
+     kReadsDrive},
+    {"convert", "INPUT OUTPUT [options]", "make a logo bitmap from any picture", kConvertHelp,
+     convertCommand, kReadsDrive},
+    {"export", "LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]",
+     "write a logo's animation as a GIF", kExportHelp, exportCommand, kReadsDrive},
+    {"backups", "[startup|shutdown|switchoff]", "list the copies kept of replaced slot files",
+     kBackupsHelp, backupsCommand, kReadsDrive},
+    {"undo", "startup|shutdown|switchoff [--to ID|original]", "put a kept copy back into a slot",
+     kUndoHelp, undoCommand, kMakesDefaultDrive},
+    {"setup", "", "make C:\\vantrel\\ from the drive's own pictures", kSetupHelp, setupCommand,
+     kMakesDefaultDrive},
+};
+
+// The column of the overall usage where each command's summary starts.
+constexpr qsizetype kSummaryColumn = 38;
+
+QString overallUsage()
 {
-    QString label = MtoolsDrive(volume).label();
-    if (label.isEmpty())
-        label = volume.bootLabel;
-    out << "drive C:            disk image " << volume.image << "\n";
-    out << "image:              " << volume.container << ", " << partitionText(volume) << "\n";
-    out << "file system:        " << volume.fileSystem << ", "
-        << (label.isEmpty() ? QStringLiteral("no label") : "label " + label) << "\n";
-    out << "Windows directory:  " << windows << "  (in the image: " << host.locate(windows).inside
-        << ")\n";
-    out << "program directory:  C:\\vantrel\\  (in the image: "
-        << host.locate("C:\\vantrel\\").inside << ")\n";
-    for (const LogoSlot slot : kAllSlots) {
-        const QString path = installedPath(slot, windows);
-        out << QStringLiteral("%1 %2 %3  ")
-                   .arg(slotName(slot), -11)
-                   .arg(path, -22)
-                   .arg(host.locate(path).inside);
-        std::optional<std::int64_t> length;
-        try {
-            length = host.fileLength(path);
-        } catch (const HostError &error) {
-            // Not there is an answer; anything else is a failure to report.
-            if (error.kind() != ErrorKind::NotFound)
-                throw;
-        }
-        if (length)
-            out << "(installed, " << *length << " bytes)\n";
+    QString text = QStringLiteral("usage: vantrel-cli <command> [arguments]\n\ncommands:\n");
+    for (const Command &command : kCommands) {
+        QString line = QStringLiteral("  ") + command.name;
+        if (*command.usage != '\0')
+            line += QStringLiteral(" ") + command.usage;
+        // A summary that would not stand two spaces clear goes on a line of
+        // its own.
+        if (line.size() + 2 <= kSummaryColumn)
+            line = line.leftJustified(kSummaryColumn);
         else
-            out << (slot == LogoSlot::Startup ? "(not installed: the default)\n" : "(missing)\n");
+            line += '\n' + QString(kSummaryColumn, ' ');
+        text += line + command.summary + '\n';
     }
+    return text + '\n' + kUsageEnd;
 }
 
-int where(const QStringList &arguments, CliContext &context)
+const Command *findCommand(const QString &name)
 {
-    if (wantsHelp(arguments)) {
-        context.out << kWhereUsage;
-        return kExitOk;
-    }
-    if (!arguments.isEmpty())
-        return usageError(context, "where takes no arguments", kWhereUsage);
-
-    ConsoleHost &host = context.host;
-    QTextStream &out = context.out;
-    try {
-        const QString windows = QueryWindowsDirectory(host);
-        if (const Location root = host.locate("C:\\"); root.onImage()) {
-            whereOnImage(host, out, *root.volume, windows);
-            return kExitOk;
-        }
-        const QString drive = host.nativePath("C:\\");
-        out << "drive C:            " << drive;
-        if (!QFileInfo(drive).isDir()) {
-            out << (DriveMap::driveCIsDefault() ? "  (does not exist yet: it is made on first use)"
-                                                : "  (does not exist)");
-        }
-        out << "\n";
-        out << "Windows directory:  " << windows << "  (" << host.nativePath(windows) << ")\n";
-        out << "program directory:  C:\\vantrel\\  (" << host.nativePath("C:\\vantrel\\") << ")\n";
-        QStringList slotDirectories;
-        for (const LogoSlot slot : kAllSlots) {
-            const QString path = installedPath(slot, windows);
-            const QString native = host.nativePath(path);
-            const QFileInfo info(native);
-            out << QStringLiteral("%1 %2 %3  ").arg(slotName(slot), -11).arg(path, -22).arg(native);
-            if (info.isFile())
-                out << "(installed, " << info.size() << " bytes)\n";
-            else
-                out << (slot == LogoSlot::Startup ? "(not installed: the default)\n"
-                                                  : "(missing)\n");
-            if (!slotDirectories.contains(info.absolutePath()))
-                slotDirectories << info.absolutePath();
-        }
-        // A killed write leaves its temporary file; the next write of the
-        // same slot removes it once it is a minute old.
-        for (const QString &directory : slotDirectories) {
-            for (const QString &leftover : leftoverReplacements(directory)) {
-                out << "left over:          " << leftover
-                    << "  (from an interrupted write; the next write of "
-                    << replacedFileName(QFileInfo(leftover).fileName()) << " removes it)\n";
-            }
-        }
-    } catch (const HostError &error) {
-        context.err << "vantrel-cli: " << error.reason() << "\n";
-        return kExitFailed;
-    }
-    return kExitOk;
+    const auto found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                    [&](const Command &command) { return name == command.name; });
+    return found == std::end(kCommands) ? nullptr : &*found;
 }
 
-// Windows passes over a slot file that is not a logo bitmap without a word,
-// so an install of one is followed by a warning with the reason and the
-// command that makes a logo bitmap. The copy has succeeded by then; a file
-// that cannot be read again is left without a warning.
-void warnIfNotALogo(CliContext &context, const QString &file)
-{
-    try {
-        const std::int64_t length = context.host.fileLength(file);
-        std::array<std::uint8_t, kPaletteOffset> header{};
-        const auto present = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(length, 0, std::int64_t(header.size())));
-        const std::span<std::uint8_t> start(header.data(), present);
-        context.host.openBinary(file, FileAccess::Read)->readAt(0, start);
-        const QString problem = logoBitmapProblem(start, length);
-        if (!problem.isEmpty()) {
-            context.err << "vantrel-cli: warning: " << file << " is not a logo bitmap (" << problem
-                        << "), so Windows will not show it\n"
-                        << "vantrel-cli: 'vantrel-cli convert " << file
-                        << " OUTPUT' makes one from any picture\n";
-        }
-    } catch (const HostError &) {
-    }
-}
-
-int install(const QStringList &arguments, CliContext &context)
-{
-    if (wantsHelp(arguments)) {
-        context.out << kInstallUsage;
-        return kExitOk;
-    }
-    if (arguments.size() != 2)
-        return usageError(context, "install takes a slot and a file", kInstallUsage);
-    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
-    if (!slot)
-        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]),
-                          kInstallUsage);
-    prepareDrive(context);
-    try {
-        ChangeSlot(context.host, *slot, arguments[1], QueryWindowsDirectory(context.host));
-    } catch (const HostError &error) {
-        context.err << "vantrel-cli: cannot install the " << slotName(*slot)
-                    << " logo: " << error.reason() << "\n";
-        return kExitFailed;
-    }
-    warnIfNotALogo(context, arguments[1]);
-    return kExitOk;
-}
-
-// A drive the user named often has no C:\vantrel\, and then there is
-// no stock picture to restore: say so, and what makes one.
-void explainMissingProgramDirectory(CliContext &context)
-{
-    try {
-        if (context.host.pathKind(QStringLiteral("C:\\vantrel\\")) != PathKind::Missing)
-            return;
-    } catch (const HostError &) {
-        return;
-    }
-    context.err << "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, "
-                   "with the drive's own pictures as the ones to restore\n";
-}
-
-int restore(const QStringList &arguments, CliContext &context)
-{
-    if (wantsHelp(arguments)) {
-        context.out << kRestoreUsage;
-        return kExitOk;
-    }
-    if (arguments.size() != 1)
-        return usageError(context, "restore takes one slot, or all", kRestoreUsage);
-    const bool all = arguments[0].toLower() == "all";
-    const std::optional<LogoSlot> slot = parseSlot(arguments[0]);
-    if (!all && !slot)
-        return usageError(context, QStringLiteral("unknown slot '%1'").arg(arguments[0]),
-                          kRestoreUsage);
-    prepareDrive(context);
-    const QString windows = QueryWindowsDirectory(context.host);
-    if (all) {
-        RestoreAllSlots(context.host, windows);
-        return kExitOk;
-    }
-    // The slot's own message comes first, word for word as the window shows
-    // it; the line after it says what really went wrong.
-    const std::optional<QString> reason = RestoreSlot(context.host, *slot, windows);
-    if (reason) {
-        context.err << "vantrel-cli: " << *reason << "\n";
-        if (*slot != LogoSlot::Startup)
-            explainMissingProgramDirectory(context);
-        return kExitFailed;
-    }
-    return kExitOk;
-}
-
-// Takes a leading "--partition N" or "--partition=N" off `words` and
-// chooses that partition of drive C's disk image. Returns the usage
-// problem when the number is missing or not one, otherwise empty text.
-QString takePartitionOption(QStringList &words, ConsoleHost &host)
-{
-    if (words.isEmpty() ||
-        !(words.first() == "--partition" || words.first().startsWith("--partition=")))
-        return {};
-    QString number;
-    if (words.first() == "--partition") {
-        if (words.size() < 2)
-            return QStringLiteral("--partition needs a number");
-        number = words[1];
-        words.remove(0, 2);
-    } else {
-        number = words.first().section('=', 1);
-        words.removeFirst();
-    }
-    bool isNumber = false;
-    const int partition = number.toInt(&isNumber, 10);
-    if (!isNumber || partition < 0)
-        return QStringLiteral("--partition takes a partition number, not '%1'").arg(number);
-    host.choosePartition('C', partition);
-    return {};
-}
-
-} // namespace
-
-std::optional<LogoSlot> parseSlot(const QString &word)
-{
-    const QString w = word.toLower();
-    if (w == "startup")
-        return LogoSlot::Startup;
-    if (w == "shutdown")
-        return LogoSlot::Shutdown;
-    if (w == "switchoff" || w == "switch-off")
-        return LogoSlot::SwitchOff;
-    return std::nullopt;
-}
-
-bool isHelp(const QString &argument)
-{
-    return argument == "--help" || argument == "-h";
-}
-
-bool wantsHelp(const QStringList &arguments)
-{
-    return std::any_of(arguments.begin(), arguments.end(), isHelp);
-}
-
-int usageError(CliContext &context, const QString &problem, const char *usage)
+// Writes "vantrel-cli: <problem>" and `usage` to standard error and
+// returns kExitUsage.
+int usageError(CliContext &context, const QString &problem, const QString &usage)
 {
     context.err << "vantrel-cli: " << problem << "\n" << usage;
     context.err.flush();
     return kExitUsage;
 }
 
-void prepareDrive(CliContext &context)
+// Chooses partition `number` of drive C's disk image, for --partition.
+void choosePartition(ConsoleHost &host, const QString &number)
 {
+    const std::optional<int> partition = parseInteger(number, 0, std::numeric_limits<int>::max());
+    if (!partition) {
+        throw UsageError(
+            QStringLiteral("--partition takes a partition number, not '%1'").arg(number));
+    }
+    host.choosePartition('C', *partition);
+}
+
+// Answers --help from the command's row, or runs it: a mistake in its
+// arguments is shown with its usage, and a failure it lets through with
+// the reason.
+int runCommand(const Command &command, const QStringList &arguments, CliContext &cli)
+{
+    if (asksForHelp(arguments)) {
+        cli.out << command.help;
+        return kExitOk;
+    }
+    CommandContext context(cli, command.needs);
     try {
-        provisionDefaultDrive();
+        return command.run(arguments, context);
+    } catch (const UsageError &error) {
+        return usageError(cli, error.problem(), QString::fromUtf8(command.help));
     } catch (const HostError &error) {
-        context.err << "vantrel-cli: cannot set up the default drive: " << error.reason() << "\n";
+        return context.fail(error.reason());
     }
 }
+
+// The program's own options, then the command.
+int dispatch(const QStringList &arguments, CliContext &context)
+{
+    QStringList words;
+    const Command *command = nullptr;
+    try {
+        OptionReader reader(arguments,
+                            {{"--partition", OptionSpec::Value}, {"--help"}, {"-h"}, {"--version"}},
+                            OptionReader::Stop::AtFirstOperand);
+        while (const std::optional<Option> option = reader.next()) {
+            if (option->name == "--partition") {
+                choosePartition(context.host, option->value);
+            } else if (option->name == "--version") {
+                context.out << "vantrel-cli " << VANTREL_VERSION << "\n";
+                return kExitOk;
+            } else {
+                context.out << overallUsage();
+                return kExitOk;
+            }
+        }
+        words = reader.operands();
+        if (words.isEmpty())
+            throw UsageError(QStringLiteral("no command given"));
+        if (words.first() == "help") {
+            context.out << overallUsage();
+            return kExitOk;
+        }
+        command = findCommand(words.first());
+        if (command == nullptr)
+            throw UsageError(QStringLiteral("unknown command '%1'").arg(words.first()));
+    } catch (const UsageError &error) {
+        return usageError(context, error.problem(), overallUsage());
+    }
+    return runCommand(*command, words.mid(1), context);
+}
+
+// Flushes both streams; a failed write of standard output is reported and
+// turns a success into a failure.
+int finished(CliContext &context, int code)
+{
+    context.out.flush();
+    if (context.out.status() != QTextStream::Ok) {
+        const QIODevice *device = context.out.device();
+        context.err << "vantrel-cli: write error: "
+                    << (device != nullptr ? device->errorString()
+                                          : QStringLiteral("the output cannot be written"))
+                    << "\n";
+        if (code == kExitOk)
+            code = kExitFailed;
+    }
+    context.err.flush();
+    if (context.err.status() != QTextStream::Ok && code == kExitOk)
+        code = kExitFailed;
+    return code;
+}
+
+} // namespace
 
 DecodedArguments decodeArguments(int argc, const char *const *argv)
 {
@@ -342,58 +313,7 @@ DecodedArguments decodeArguments(int argc, const char *const *argv)
 
 int runCli(const QStringList &arguments, CliContext &context)
 {
-    const auto finish = [&](int code) {
-        context.out.flush();
-        if (context.out.status() != QTextStream::Ok) {
-            const QIODevice *device = context.out.device();
-            context.err << "vantrel-cli: write error: "
-                        << (device != nullptr ? device->errorString()
-                                              : QStringLiteral("the output cannot be written"))
-                        << "\n";
-            if (code == kExitOk)
-                code = kExitFailed;
-        }
-        context.err.flush();
-        if (context.err.status() != QTextStream::Ok && code == kExitOk)
-            code = kExitFailed;
-        return code;
-    };
-    QStringList words = arguments;
-    if (const QString problem = takePartitionOption(words, context.host); !problem.isEmpty())
-        return finish(usageError(context, problem, kUsage));
-    if (words.isEmpty())
-        return finish(usageError(context, "no command given", kUsage));
-    const QString command = words.first();
-    const QStringList rest = words.mid(1);
-    if (command == "--help" || command == "-h" || command == "help") {
-        context.out << kUsage;
-        return finish(kExitOk);
-    }
-    if (command == "--version") {
-        context.out << "vantrel-cli " << VANTREL_VERSION << "\n";
-        return finish(kExitOk);
-    }
-    if (command == "where")
-        return finish(where(rest, context));
-    if (command == "install")
-        return finish(install(rest, context));
-    if (command == "restore")
-        return finish(restore(rest, context));
-    if (command == "animate")
-        return finish(animateCommand(rest, context));
-    if (command == "check")
-        return finish(checkCommand(rest, context));
-    if (command == "convert")
-        return finish(convertCommand(rest, context));
-    if (command == "export")
-        return finish(exportCommand(rest, context));
-    if (command == "backups")
-        return finish(backupsCommand(rest, context));
-    if (command == "undo")
-        return finish(undoCommand(rest, context));
-    if (command == "setup")
-        return finish(setupCommand(rest, context));
-    return finish(usageError(context, QStringLiteral("unknown command '%1'").arg(command), kUsage));
+    return finished(context, dispatch(arguments, context));
 }
 
 } // namespace vantrel

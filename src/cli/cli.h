@@ -22,15 +22,19 @@
 // Arguments must be UTF-8: one that is not is refused before anything is
 // done, since decoded it would name another file than the one meant.
 // Only the commands that change something (install, restore, animate,
-// undo, setup) make the default drive when it is missing; --help, where,
-// check and backups only look.
-
-#include "logo/slots.h"
+// undo, setup) make the default drive when it is missing, and only once
+// their arguments are read; --help, where, check and backups only look.
+//
+// How the pieces fit: runCli (cli.cpp) reads the program's own options,
+// looks the command up in one table of commands and answers its --help
+// from its row; otherwise it runs the command's function (cli_NAME.cpp,
+// declared in cli_commands.h), which reads its arguments with the one
+// option reader (cli_options.h), calls the same core as the windows, and
+// prints. A mistake in the arguments, a failure and a failed write of the
+// output are each reported in one place.
 
 #include <QStringList>
 #include <QTextStream>
-
-#include <optional>
 
 namespace vantrel {
 
@@ -59,61 +63,5 @@ struct DecodedArguments {
     QString problem;
 };
 DecodedArguments decodeArguments(int argc, const char *const *argv);
-
-// Makes the default drive if it is the one in use and missing, for a
-// command that is about to change something; a failure is reported on
-// standard error and the command goes on (its own step then fails with
-// its own reason).
-void prepareDrive(CliContext &context);
-
-// The slot a command-line word names: "startup", "shutdown", "switchoff"
-// or "switch-off", in any case; nothing for another word.
-std::optional<LogoSlot> parseSlot(const QString &word);
-
-// Whether a command's argument asks for its usage: "--help" or "-h".
-bool isHelp(const QString &argument);
-
-// Whether any of a command's arguments asks for its usage.
-bool wantsHelp(const QStringList &arguments);
-
-// Writes "vantrel-cli: <problem>" and the command's usage to standard
-// error and returns kExitUsage; for the commands' own use.
-int usageError(CliContext &context, const QString &problem, const char *usage);
-
-// The logo bitmap commands (cli_image.cpp); `arguments` excludes the
-// command word. Each returns its exit status.
-
-// animate: writes TARGET from the logo bitmap SOURCE as AnimateLogo does;
-// the starting entry must be an integer 1..255 (default 236).
-int animateCommand(const QStringList &arguments, CliContext &context);
-// check: reports the length and the header fields of each FILE against the
-// logo bitmap's, with the animation state and the palette's warnings;
-// succeeds when every FILE is a logo bitmap.
-int checkCommand(const QStringList &arguments, CliContext &context);
-
-// convert (cli_convert.cpp): writes OUTPUT as a logo bitmap made from the
-// picture INPUT, with the fit, border, animated range, ramp, band and
-// dithering the options ask for. Bad option values are usage errors; an
-// undecodable INPUT, an OUTPUT that is INPUT itself and a failed write
-// fail with the reason and leave no OUTPUT behind.
-int convertCommand(const QStringList &arguments, CliContext &context);
-// export (cli_export.cpp): writes the animation of the logo bitmap LOGO as
-// an animated GIF, and with --frames each frame as a PNG; refuses a LOGO
-// that is not a logo bitmap with check's reason, and writes nothing then.
-int exportCommand(const QStringList &arguments, CliContext &context);
-
-// The commands on the kept copies and the program directory
-// (cli_backups.cpp).
-
-// backups: lists the copies kept of each slot, or of one, newest first,
-// with check's verdict on each. Fails only when an index cannot be read.
-int backupsCommand(const QStringList &arguments, CliContext &context);
-// undo: puts a kept copy back into a slot (UndoSlot) and says which;
-// fails with the reason when none fits or the slot cannot be written.
-int undoCommand(const QStringList &arguments, CliContext &context);
-// setup: makes C:\vantrel\ with the readme and the stock pictures, from
-// the drive's own where it has them, and prints what it made. Leaves a
-// C:\vantrel\ that exists alone; never touches the slots.
-int setupCommand(const QStringList &arguments, CliContext &context);
 
 } // namespace vantrel

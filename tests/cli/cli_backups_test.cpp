@@ -110,9 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"undoNone", {"undo"}, "vantrel-cli: undo takes one slot"},
         UsageCase{"undoTwo", {"undo", "startup", "shutdown"}, "vantrel-cli: undo takes one slot"},
         UsageCase{"undoSlot", {"undo", "all"}, "vantrel-cli: unknown slot 'all'"},
-        UsageCase{"undoToNothing",
-                  {"undo", "startup", "--to"},
-                  "vantrel-cli: --to needs a copy id or original"},
+        UsageCase{"undoToNothing", {"undo", "startup", "--to"}, "vantrel-cli: --to needs a value"},
         UsageCase{"undoToWord",
                   {"undo", "startup", "--to", "latest"},
                   "vantrel-cli: --to takes a copy id of 4 to 64 hex digits, as 'vantrel-cli "
@@ -214,6 +212,11 @@ TEST(BackupCommands, UndoFailsWithTheReasonAndLeavesTheSlot)
          [](Disk &) {
              return QStringLiteral("vantrel-cli: cannot undo the shutdown logo: no copy of the "
                                    "shutdown logo is kept yet\n");
+         }},
+        {{"undo", "--to=0000", "startup"},
+         [](Disk &) {
+             return QStringLiteral("vantrel-cli: cannot undo the startup logo: no copy 0000 of "
+                                   "the startup logo is kept\n");
          }},
     };
     for (const Case &c : cases) {

@@ -137,7 +137,7 @@ TEST_F(CliConvert, RefusesBadOptionsWithAUsageError)
         {{in, out, "--band", "bottom:401"}, band.arg("bottom:401")},
         {{in, out, "--band", "bottom:"}, band.arg("bottom:")},
         {{in, out, "--dither"}, "unknown option '--dither'"},
-        {{in, out, "--no-dither=yes"}, "unknown option '--no-dither=yes'"},
+        {{in, out, "--no-dither=yes"}, "--no-dither takes no value"},
     };
     for (const UsageCase &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

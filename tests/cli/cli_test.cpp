@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/cli_options.h"
 #include "cli/console_host.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
@@ -50,6 +51,8 @@ TEST_P(CliUsage, IsAUsageErrorWithExitTwo)
     const CliRun run = runCommand(GetParam().arguments);
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_EQ(run.err.section('\n', 0, 0), QString::fromUtf8(GetParam().firstLine));
+    EXPECT_TRUE(run.err.section('\n', 1, 1).startsWith("usage: vantrel-cli "))
+        << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
 }
 
@@ -65,18 +68,112 @@ INSTANTIATE_TEST_SUITE_P(
             "installFile", {"install", "startup"}, "vantrel-cli: install takes a slot and a file"},
         UsageCase{
             "restoreSlot", {"restore", "everything"}, "vantrel-cli: unknown slot 'everything'"},
-        UsageCase{"restoreNone", {"restore"}, "vantrel-cli: restore takes one slot, or all"}),
+        UsageCase{"restoreNone", {"restore"}, "vantrel-cli: restore takes one slot, or all"},
+        // Each kind of misuse of an option, worded once for every command.
+        UsageCase{"unknownOption", {"where", "-x"}, "vantrel-cli: unknown option '-x'"},
+        UsageCase{"flagValue",
+                  {"animate", "a", "b", "--reverse=yes"},
+                  "vantrel-cli: --reverse takes no value"},
+        UsageCase{"programValue", {"--partition"}, "vantrel-cli: --partition needs a value"},
+        UsageCase{"programOption", {"--bogus", "where"}, "vantrel-cli: unknown option '--bogus'"},
+        UsageCase{"endOfOptions", {"restore", "--", "-x"}, "vantrel-cli: unknown slot '-x'"},
+        UsageCase{
+            "helpAfterEnd", {"where", "--", "--help"}, "vantrel-cli: where takes no arguments"}),
     [](const auto &testCase) { return std::string(testCase.param.name); });
 
+// The usage of every command comes from its row: --help and -h print it,
+// and a mistake shows it after the reason.
 TEST(Cli, EveryCommandExplainsItselfWithHelp)
 {
-    for (const QString &command :
-         QStringList{"where", "install", "restore", "backups", "undo", "setup"}) {
+    for (const QString &command : QStringList{"where", "install", "restore", "animate", "check",
+                                              "convert", "export", "backups", "undo", "setup"}) {
+        SCOPED_TRACE(command.toStdString());
         const CliRun run = runCommand({command, "--help"});
         EXPECT_EQ(run.code, kExitOk);
+        EXPECT_EQ(run.err, "");
         EXPECT_TRUE(run.out.startsWith("usage: vantrel-cli " + command)) << run.out.toStdString();
+        EXPECT_EQ(runCommand({command, "x", "-h"}).out, run.out);
+        const CliRun mistake = runCommand({command, "--frobnicate"});
+        EXPECT_EQ(mistake.code, kExitUsage);
+        EXPECT_EQ(mistake.err, "vantrel-cli: unknown option '--frobnicate'\n" + run.out);
     }
-    EXPECT_TRUE(runCommand({"--help"}).out.startsWith("usage: vantrel-cli <command>"));
+}
+
+// help2man and the drive's readme read this text: it stays as it is.
+TEST(Cli, OverallHelpListsEveryCommand)
+{
+    const CliRun run = runCommand({"--help"});
+    EXPECT_EQ(run.code, kExitOk);
+    EXPECT_EQ(
+        run.out,
+        "usage: vantrel-cli <command> [arguments]\n"
+        "\n"
+        "commands:\n"
+        "  where                               show the drive, the Windows directory and the "
+        "slots\n"
+        "  install startup|shutdown|switchoff FILE\n"
+        "                                      copy FILE into a logo slot\n"
+        "  restore startup|shutdown|switchoff|all\n"
+        "                                      put the default picture back\n"
+        "  animate SOURCE TARGET [--start S] [--reverse]\n"
+        "                                      write an animated start-up logo\n"
+        "  check FILE...                       tell whether files are logo bitmaps\n"
+        "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
+        "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
+        "                                      write a logo's animation as a GIF\n"
+        "  backups [startup|shutdown|switchoff]\n"
+        "                                      list the copies kept of replaced slot files\n"
+        "  undo startup|shutdown|switchoff [--to ID|original]\n"
+        "                                      put a kept copy back into a slot\n"
+        "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
+        "\n"
+        "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
+        "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
+        "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
+        "Run 'vantrel-cli <command> --help' for more.\n");
+    for (const QStringList &same : {QStringList{"-h"}, {"help", "x"}, {"--partition=0", "--help"}})
+        EXPECT_EQ(runCommand(same).out, run.out);
+}
+
+// Options in the order given, operands collected on the way, and one
+// message for each kind of misuse.
+TEST(OptionReader, ReadsOptionsAndOperandsAndNamesEachMisuse)
+{
+    constexpr auto atEnd = OptionReader::Stop::AtEnd;
+    struct Case {
+        QStringList arguments;
+        OptionReader::Stop stop;
+        // Each option as NAME or NAME=VALUE, then "|" and the operands; or
+        // the problem.
+        const char *read;
+    };
+    const Case cases[] = {
+        {{"a", "--value=x", "b"}, atEnd, "--value=x | a b"},
+        {{"a", "--value", "x", "b"}, atEnd, "--value=x | a b"},
+        {{"--value", "--flag", "--flag"}, atEnd, "--value=--flag --flag |"},
+        {{"--value=a=b", "--value="}, atEnd, "--value=a=b --value= |"},
+        {{"-", "--", "--flag", "-h"}, atEnd, "| - --flag -h"},
+        {{"--flag", "cmd", "--flag", "--"},
+         OptionReader::Stop::AtFirstOperand,
+         "--flag | cmd --flag --"},
+        {{"--other=1", "--value"}, atEnd, "unknown option '--other=1'"},
+        {{"-x"}, atEnd, "unknown option '-x'"},
+        {{"a", "--value"}, atEnd, "--value needs a value"},
+        {{"--flag="}, atEnd, "--flag takes no value"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QStringList read;
+        try {
+            OptionReader reader(c.arguments, {{"--flag"}, {"--value", OptionSpec::Value}}, c.stop);
+            while (const std::optional<Option> option = reader.next())
+                read << option->name + (option->name == "--value" ? '=' + option->value : "");
+            read << "|" << reader.operands();
+        } catch (const UsageError &error) {
+            read = QStringList{error.problem()};
+        }
+        EXPECT_EQ(read.join(' '), QString::fromUtf8(c.read));
+    }
 }
 
 TEST(Cli, InstallCopiesTheFileIntoTheSlot)
@@ -181,6 +278,9 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
     };
     for (const auto &[arguments, err] : cases) {
         SCOPED_TRACE(err);
+        // Named again, as clang 14 cannot capture a structured binding.
+        const QStringList &command = arguments;
+        const char *const expected = err;
         runInChild(
             [&arguments = arguments, &err = err] {
                 std::signal(SIGXFSZ, SIG_IGN);
@@ -188,9 +288,9 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
                     1 << 20, 1 << 20
                 };
                 ::setrlimit(RLIMIT_FSIZE, &limit);
-                const CliRun run = runCommand(arguments);
+                const CliRun run = runCommand(command);
                 EXPECT_EQ(run.code, kExitFailed);
-                EXPECT_EQ(run.err, err);
+                EXPECT_EQ(run.err, expected);
                 EXPECT_EQ(run.out, "");
             },
             ChildPrivileges::Keep, 20);

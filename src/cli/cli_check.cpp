@@ -1,33 +1,16 @@
-#include "cli/cli.h"
-
+#include "cli/cli_commands.h"
+#include "cli/cli_options.h"
 #include "cli/console_host.h"
 #include "codec/logo_format.h"
-#include "image/animate.h"
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <vector>
 
 namespace vantrel {
 
 namespace {
-
-const char kAnimateUsage[] =
-    "usage: vantrel-cli animate SOURCE TARGET [--start S] [--reverse]\n"
-    "Writes TARGET as an animated start-up logo made from the logo bitmap SOURCE\n"
-    "(a file of exactly 129078 bytes): byte 50 records the starting entry S, an\n"
-    "integer from 1 to 255 (default 236), and palette entries S to 255 are the ones\n"
-    "that cycle. With --reverse the pixel values S to 255 are mirrored, so that the\n"
-    "colours travel the other way. The palette is copied unchanged. An existing\n"
-    "TARGET is overwritten but not truncated.\n";
-
-const char kCheckUsage[] =
-    "usage: vantrel-cli check FILE...\n"
-    "Tells for each FILE whether it is a logo bitmap: its length and each header\n"
-    "field against what a logo bitmap holds, the animated range recorded in byte 50\n"
-    "and how many pixels use it, colours of the range that also appear below it,\n"
-    "and the colour of palette entry 0, the border around the picture at start-up.\n"
-    "Exit status 0 when every FILE is a logo bitmap, 1 otherwise.\n";
 
 // One report line: the name, the value found, and "ok" or what was
 // expected. Padded by hand because the values come from the file and must
@@ -74,10 +57,10 @@ void reportAnimation(QTextStream &out, std::span<const std::uint8_t> header,
 // Reports one file; returns whether it is a logo bitmap. Reads at most the
 // header block and one block of the pixel area at a time, and never past
 // the length the file reported.
-bool checkFile(const QString &path, CliContext &context)
+bool checkFile(const QString &path, CommandContext &context)
 {
     QTextStream &out = context.out;
-    Host &host = context.host;
+    Host &host = context.host();
     const std::int64_t length = host.fileLength(path);
     const bool lengthOk = passesLengthTest(length);
 
@@ -122,84 +105,28 @@ bool checkFile(const QString &path, CliContext &context)
 
 } // namespace
 
-int animateCommand(const QStringList &arguments, CliContext &context)
+QString logoProblemOf(Host &host, const QString &path)
 {
-    QStringList files;
-    int start = kDefaultStartEntry;
-    bool reverse = false;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
-            files << argument;
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (isHelp(argument)) {
-            context.out << kAnimateUsage;
-            return kExitOk;
-        } else if (argument == "--reverse") {
-            reverse = true;
-        } else if (argument == "--start" || argument.startsWith("--start=")) {
-            QString value;
-            if (argument != "--start")
-                value = argument.mid(8);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
-                return usageError(context, QStringLiteral("--start needs a value"), kAnimateUsage);
-            bool isNumber = false;
-            start = value.toInt(&isNumber, 10);
-            if (!isNumber || start < kMinStartEntry || start > kMaxStartEntry) {
-                return usageError(context,
-                                  "the starting entry must be an integer from 1 to 255, not '" +
-                                      value + "'",
-                                  kAnimateUsage);
-            }
-        } else {
-            return usageError(context, "unknown option '" + argument + "'", kAnimateUsage);
-        }
-    }
-    if (files.size() != 2)
-        return usageError(context, QStringLiteral("animate takes a source and a target"),
-                          kAnimateUsage);
-
-    prepareDrive(context);
-    try {
-        AnimateLogo(context.host, files[0], files[1], start, reverse);
-    } catch (const HostError &error) {
-        context.err << "vantrel-cli: " << error.reason() << "\n";
-        return kExitFailed;
-    }
-    return kExitOk;
+    const std::int64_t length = host.fileLength(path);
+    std::array<std::uint8_t, kPaletteOffset> header{};
+    const auto present =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(length, 0, std::int64_t(header.size())));
+    const std::span<std::uint8_t> start(header.data(), present);
+    host.openBinary(path, FileAccess::Read)->readAt(0, start);
+    return logoBitmapProblem(start, length);
 }
 
-int checkCommand(const QStringList &arguments, CliContext &context)
+int checkCommand(const QStringList &arguments, CommandContext &context)
 {
-    QStringList files;
-    bool optionsEnded = false;
-    for (const QString &argument : arguments) {
-        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
-            files << argument;
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (isHelp(argument)) {
-            context.out << kCheckUsage;
-            return kExitOk;
-        } else {
-            return usageError(context, "unknown option '" + argument + "'", kCheckUsage);
-        }
-    }
-    if (files.isEmpty())
-        return usageError(context, QStringLiteral("check takes one file or more"), kCheckUsage);
-
+    const QStringList files = readOperands(arguments, 1, std::numeric_limits<qsizetype>::max(),
+                                           QStringLiteral("check takes one file or more"));
     bool allOk = true;
     for (const QString &path : files) {
         try {
             allOk = checkFile(path, context) && allOk;
         } catch (const HostError &error) {
-            context.out.flush();
-            context.err << "vantrel-cli: " << error.reason() << "\n";
-            context.err.flush();
+            // The next file is still worth a report.
+            context.fail(error.reason());
             allOk = false;
         }
     }

@@ -1,0 +1,48 @@
+#include "cli/cli_commands.h"
+
+#include "cli/console_host.h"
+#include "drive/default_drive.h"
+
+namespace vantrel {
+
+CommandContext::CommandContext(CliContext &cli, unsigned needs)
+    : out(cli.out), err(cli.err), m_host(cli.host), m_needs(needs)
+{}
+
+ConsoleHost &CommandContext::host()
+{
+    Q_ASSERT((m_needs & (kReadsDrive | kMakesDefaultDrive)) != 0);
+    if ((m_needs & kMakesDefaultDrive) != 0 && !m_driveMade) {
+        m_driveMade = true;
+        try {
+            provisionDefaultDrive();
+        } catch (const HostError &error) {
+            report("cannot set up the default drive: " + error.reason());
+        }
+    }
+    return m_host;
+}
+
+void CommandContext::report(const QString &line)
+{
+    out.flush();
+    err << "vantrel-cli: " << line << "\n";
+    err.flush();
+}
+
+int CommandContext::fail(const QString &reason)
+{
+    report(reason);
+    if (!m_advice.isEmpty())
+        report(m_advice);
+    return kExitFailed;
+}
+
+void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)
+{
+    const std::unique_ptr<Replacement> file = host.replaceFile(path, ReplaceFrom::Nothing);
+    file->write({reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())});
+    file->commit();
+}
+
+} // namespace vantrel
