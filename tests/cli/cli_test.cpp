@@ -282,7 +282,7 @@ TEST(Cli, RefusesSourcesThatAreNotRegularFilesAtOnce)
         const QStringList &command = arguments;
         const char *const expected = err;
         runInChild(
-            [&arguments = arguments, &err = err] {
+            [&] {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const struct rlimit limit {
                     1 << 20, 1 << 20
