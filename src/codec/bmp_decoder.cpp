@@ -1,6 +1,7 @@
 #include "codec/bmp_decoder.h"
 
 #include "host/host_error.h"
+#include "host/little_endian.h"
 
 #include <QList>
 
@@ -52,19 +53,9 @@ public:
 
     std::uint64_t size() const { return m_bytes.size(); }
 
-    std::uint8_t at(std::uint64_t offset) const
-    {
-        return offset < m_bytes.size() ? m_bytes[offset] : 0;
-    }
-    std::uint16_t le16(std::uint64_t offset) const
-    {
-        return std::uint16_t(at(offset) | at(offset + 1) << 8);
-    }
-    std::uint32_t le32(std::uint64_t offset) const
-    {
-        return std::uint32_t(at(offset)) | std::uint32_t(at(offset + 1)) << 8 |
-               std::uint32_t(at(offset + 2)) << 16 | std::uint32_t(at(offset + 3)) << 24;
-    }
+    std::uint8_t at(std::uint64_t offset) const { return byteAt(m_bytes, offset); }
+    std::uint16_t le16(std::uint64_t offset) const { return readLe16(m_bytes, offset); }
+    std::uint32_t le32(std::uint64_t offset) const { return readLe32(m_bytes, offset); }
 
     // The `count` bytes from `offset`, or as many of them as the file holds.
     std::span<const std::uint8_t> range(std::uint64_t offset, std::uint64_t count) const
