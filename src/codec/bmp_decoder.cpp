@@ -122,7 +122,8 @@ private:
         if (m_bytes.size() < end) {
             throw HostError(
                 QStringLiteral("%1 is cut short: %2 bytes, %3")
-                    .arg(m_name, QString::number(m_bytes.size()), what.arg(QString::number(end))));
+                    .arg(m_name, QString::number(m_bytes.size()), what.arg(QString::number(end))),
+                ErrorKind::CutShort);
         }
     }
 
@@ -398,7 +399,8 @@ private:
             if (position >= m_bytes.size()) {
                 throw HostError(QStringLiteral("%1 is cut short: %2 bytes, its compressed pixels "
                                                "run past the end")
-                                    .arg(m_name, QString::number(m_bytes.size())));
+                                    .arg(m_name, QString::number(m_bytes.size())),
+                                ErrorKind::CutShort);
             }
             return m_bytes.at(position++);
         };

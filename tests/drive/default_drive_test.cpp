@@ -6,6 +6,7 @@
 #include "logo/slots.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
+#include "support/host_error.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -27,6 +28,7 @@
 
 using namespace vantrel;
 using vantrel::test::handOver;
+using vantrel::test::hostErrorKind;
 using vantrel::test::runUnprivileged;
 
 namespace {
@@ -441,7 +443,8 @@ TEST_F(DefaultDrive, FailsWithAReasonAndLeavesNothingWhenTheParentIsReadOnly)
     const auto writable = readOnly | QFile::WriteOwner;
     ASSERT_TRUE(QFile::setPermissions(parentPath(), readOnly));
 
-    runUnprivileged([] { EXPECT_THROW(provisionDefaultDrive(), HostError); });
+    runUnprivileged(
+        [] { EXPECT_EQ(hostErrorKind(provisionDefaultDrive), ErrorKind::NoPermission); });
 
     EXPECT_TRUE(entriesBelow(parentPath()).isEmpty());
     QFile::setPermissions(parentPath(), writable);

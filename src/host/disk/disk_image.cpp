@@ -18,9 +18,7 @@
 
 namespace vantrel {
 
-using posix::encoded;
 using posix::Fd;
-using posix::systemReason;
 
 namespace {
 
@@ -81,14 +79,12 @@ class ImageReader {
 public:
     ImageReader(const QString &path) : m_path(path)
     {
-        m_fd = Fd(::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (m_fd.get() < 0)
-            fail(systemReason());
         struct stat info {};
-        if (::fstat(m_fd.get(), &info) != 0)
-            fail(systemReason());
+        m_fd = posix::openWithoutWaiting(path, O_RDONLY, info);
+        if (m_fd.get() < 0)
+            fail(posix::systemError());
         if (!S_ISREG(info.st_mode))
-            fail(QStringLiteral("not a regular file"));
+            fail(QStringLiteral("not a regular file"), posix::notRegularFileKind(info.st_mode));
         m_size = info.st_size;
     }
 
@@ -107,7 +103,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                fail(systemReason());
+                fail(posix::systemError());
             if (n == 0)
                 return std::nullopt;
             done += std::size_t(n);
@@ -115,10 +111,12 @@ public:
         return sector;
     }
 
-    [[noreturn]] void fail(const QString &reason) const
+    [[noreturn]] void fail(const QString &reason, ErrorKind kind = ErrorKind::Other) const
     {
-        throw HostError(QStringLiteral("cannot use the disk image %1: %2").arg(m_path, reason));
+        throw HostError(QStringLiteral("cannot use the disk image %1: %2").arg(m_path, reason),
+                        kind);
     }
+    [[noreturn]] void fail(const HostError &error) const { fail(error.reason(), error.kind()); }
 
 private:
     QString m_path;
@@ -349,7 +347,8 @@ DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition)
     const auto boot = image.sectorAt(chosen.offset);
     if (!boot || chosen.offset + chosen.size > dataEnd)
         image.fail(
-            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number));
+            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number),
+            ErrorKind::CutShort);
     const std::optional<FatBootSector> fat = readFatBootSector(*boot);
     if (!fat)
         image.fail(QStringLiteral("partition %1 (type 0x%2) holds no FAT file system")
