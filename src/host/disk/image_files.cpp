@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
 #include <fcntl.h>
 
 namespace vantrel {
@@ -21,9 +23,12 @@ std::shared_ptr<QTemporaryDir> privateDirectory(const QString &name)
 {
     auto directory = std::make_shared<QTemporaryDir>(QDir::tempPath() + "/vantrel-image-XXXXXX");
     if (!directory->isValid()) {
+        // QTemporaryDir's text comes from the errno its mkdir left.
+        const int error = errno;
         throw HostError(QStringLiteral("cannot reach %1: no private directory for its copy in "
                                        "%2: %3")
-                            .arg(name, QDir::tempPath(), directory->errorString()));
+                            .arg(name, QDir::tempPath(), directory->errorString()),
+                        posix::errorKind(error));
     }
     return directory;
 }
