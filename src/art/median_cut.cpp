@@ -85,15 +85,10 @@ int nearest(const QList<QRgb> &palette, QRgb rgb)
     return best;
 }
 
-} // namespace
-
-QImage toIndexed8(const QImage &image, int maxColours)
+// The colours of `rgb` (opaque RGB32) with their pixel counts, sorted, so
+// that the cut does not depend on the hash's order.
+std::vector<Colour> countColours(const QImage &rgb)
 {
-    if (image.isNull())
-        return {};
-    maxColours = std::clamp(maxColours, 1, 256);
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-
     QHash<QRgb, std::int64_t> counts;
     for (int y = 0; y < rgb.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
@@ -104,10 +99,36 @@ QImage toIndexed8(const QImage &image, int maxColours)
     colours.reserve(std::size_t(counts.size()));
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         colours.push_back({it.key(), it.value()});
-    // Sorted, so that the cut does not depend on the hash's order.
     std::sort(colours.begin(), colours.end(),
               [](const Colour &a, const Colour &b) { return a.rgb < b.rgb; });
+    return colours;
+}
 
+// Sorts the colours of `box` along its widest channel and returns where
+// its weighted median falls, keeping at least one colour on each side.
+std::size_t medianSplit(std::vector<Colour> &colours, const Box &box)
+{
+    const int c = box.widest;
+    std::sort(colours.begin() + std::ptrdiff_t(box.begin),
+              colours.begin() + std::ptrdiff_t(box.end), [c](const Colour &a, const Colour &b) {
+                  const int ca = channel(a.rgb, c);
+                  const int cb = channel(b.rgb, c);
+                  return ca != cb ? ca < cb : a.rgb < b.rgb;
+              });
+    std::int64_t seen = 0;
+    std::size_t split = box.begin + 1;
+    for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
+        seen += colours[i].pixels;
+        split = i + 1;
+        if (2 * seen >= box.pixels)
+            break;
+    }
+    return split;
+}
+
+// Cuts `colours` into at most `maxColours` groups, the widest first.
+std::vector<Box> cutIntoBoxes(std::vector<Colour> &colours, int maxColours)
+{
     std::vector<Box> boxes{Box{0, colours.size()}};
     boxes.front().measure(colours);
     while (int(boxes.size()) < maxColours) {
@@ -116,23 +137,8 @@ QImage toIndexed8(const QImage &image, int maxColours)
                              [](const Box &a, const Box &b) { return a.score() < b.score(); });
         if (widest->score() < 0)
             break;
-        Box box = *widest;
-        const int c = box.widest;
-        std::sort(colours.begin() + std::ptrdiff_t(box.begin),
-                  colours.begin() + std::ptrdiff_t(box.end), [c](const Colour &a, const Colour &b) {
-                      const int ca = channel(a.rgb, c);
-                      const int cb = channel(b.rgb, c);
-                      return ca != cb ? ca < cb : a.rgb < b.rgb;
-                  });
-        // The weighted median, keeping at least one colour on each side.
-        std::int64_t seen = 0;
-        std::size_t split = box.begin + 1;
-        for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
-            seen += colours[i].pixels;
-            split = i + 1;
-            if (2 * seen >= box.pixels)
-                break;
-        }
+        const Box box = *widest;
+        const std::size_t split = medianSplit(colours, box);
         Box low{box.begin, split};
         Box high{split, box.end};
         low.measure(colours);
@@ -140,9 +146,21 @@ QImage toIndexed8(const QImage &image, int maxColours)
         *widest = low;
         boxes.push_back(high);
     }
+    return boxes;
+}
+
+} // namespace
+
+QImage toIndexed8(const QImage &image, int maxColours)
+{
+    if (image.isNull())
+        return {};
+    maxColours = std::clamp(maxColours, 1, 256);
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    std::vector<Colour> colours = countColours(rgb);
 
     QList<QRgb> palette;
-    for (const Box &box : boxes)
+    for (const Box &box : cutIntoBoxes(colours, maxColours))
         palette << average(colours, box);
 
     QHash<QRgb, uchar> index;

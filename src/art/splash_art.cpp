@@ -200,13 +200,28 @@ void paintSky(QPainter &painter, const QRectF &area, const QColor &top, const QC
     painter.fillRect(area, sky);
 }
 
-// The Vantrel emblem: a gold-rimmed disc holding the sun that rises
-// between two green hills, with a small cloud.
-void paintEmblem(QPainter &painter, QPointF centre, qreal radius)
-{
-    painter.save();
-    painter.setPen(Qt::NoPen);
+// The colours of a sky, top, middle and bottom (see paintSky).
+using SkyColours = std::array<QColor, 3>;
 
+// A picture of `size` holding a sky over `area` with soft clouds, both
+// drawn through `toPicture`, the clouds blurred by `rx` x `ry` picture
+// pixels: the background the splash and the credits share.
+QImage cloudySky(QSize size, const QTransform &toPicture, const QRectF &area, const SkyColours &sky,
+                 const std::vector<Cloud> &clouds, int rx, int ry)
+{
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&picture);
+        painter.setTransform(toPicture);
+        paintSky(painter, area, sky[0], sky[1], sky[2]);
+    }
+    paintClouds(picture, toPicture, clouds, rx, ry);
+    return picture;
+}
+
+// The emblem's gold disc of `radius` at `centre`, with its shadow.
+void paintGoldDisc(QPainter &painter, QPointF centre, qreal radius)
+{
     painter.setBrush(QColor(0, 8, 48, 80));
     painter.drawEllipse(centre + QPointF(radius * 0.07, radius * 0.09), radius, radius);
 
@@ -216,15 +231,11 @@ void paintEmblem(QPainter &painter, QPointF centre, qreal radius)
     gold.setColorAt(1, QColor(150, 92, 12));
     painter.setBrush(gold);
     painter.drawEllipse(centre, radius, radius);
+}
 
-    const qreal inner = radius * 0.82;
-    QPainterPath window;
-    window.addEllipse(centre, inner, inner);
-    painter.setClipPath(window);
-
-    const QRectF box(centre.x() - inner, centre.y() - inner, 2 * inner, 2 * inner);
-    paintSky(painter, box, QColor(30, 70, 180), QColor(110, 160, 235), QColor(255, 214, 160));
-
+// The sun low in the emblem's window of radius `inner`, in its glow.
+void paintRisingSun(QPainter &painter, QPointF centre, qreal inner)
+{
     const QPointF sun = centre + QPointF(0, inner * 0.36);
     QRadialGradient glow(sun, inner * 0.95);
     glow.setColorAt(0, QColor(255, 250, 200, 200));
@@ -238,13 +249,11 @@ void paintEmblem(QPainter &painter, QPointF centre, qreal radius)
     disc.setColorAt(1, QColor(250, 168, 30));
     painter.setBrush(disc);
     painter.drawEllipse(sun, inner * 0.4, inner * 0.4);
+}
 
-    painter.setBrush(QColor(255, 255, 255, 235));
-    painter.drawEllipse(centre + QPointF(-inner * 0.45, -inner * 0.42), inner * 0.2, inner * 0.13);
-    painter.drawEllipse(centre + QPointF(-inner * 0.28, -inner * 0.5), inner * 0.18, inner * 0.16);
-    painter.drawEllipse(centre + QPointF(-inner * 0.14, -inner * 0.41), inner * 0.17, inner * 0.11);
-
-    // The hills: two wide domes meeting in a dip under the sun.
+// The hills: two wide domes meeting in a dip under the sun.
+void paintHills(QPainter &painter, QPointF centre, qreal inner)
+{
     QLinearGradient grass(0, centre.y() + inner * 0.25, 0, centre.y() + inner);
     grass.setColorAt(0, QColor(110, 200, 80));
     grass.setColorAt(1, QColor(20, 96, 36));
@@ -257,18 +266,47 @@ void paintEmblem(QPainter &painter, QPointF centre, qreal radius)
     }
     painter.fillPath(hills, grass);
     painter.strokePath(hills, QPen(QColor(190, 240, 140), inner * 0.05));
+}
 
-    painter.setClipping(false);
+// The lines round the window and the disc, and a glint on the rim, top
+// left.
+void paintEmblemRims(QPainter &painter, QPointF centre, qreal radius, qreal inner)
+{
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(kNavy, radius * 0.05));
     painter.drawEllipse(centre, inner, inner);
     painter.setPen(QPen(QColor(96, 56, 8), radius * 0.03));
     painter.drawEllipse(centre, radius, radius);
-    // A glint on the rim, top left.
     painter.setPen(QPen(QColor(255, 255, 230, 200), radius * 0.05, Qt::SolidLine, Qt::RoundCap));
     const qreal glint = radius * 0.91;
     painter.drawArc(QRectF(centre.x() - glint, centre.y() - glint, 2 * glint, 2 * glint), 100 * 16,
                     50 * 16);
+}
+
+// The Vantrel emblem: a gold-rimmed disc holding the sun that rises
+// between two green hills, with a small cloud.
+void paintEmblem(QPainter &painter, QPointF centre, qreal radius)
+{
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    paintGoldDisc(painter, centre, radius);
+
+    const qreal inner = radius * 0.82;
+    QPainterPath window;
+    window.addEllipse(centre, inner, inner);
+    painter.setClipPath(window);
+
+    const QRectF box(centre.x() - inner, centre.y() - inner, 2 * inner, 2 * inner);
+    paintSky(painter, box, QColor(30, 70, 180), QColor(110, 160, 235), QColor(255, 214, 160));
+    paintRisingSun(painter, centre, inner);
+    painter.setBrush(QColor(255, 255, 255, 235));
+    painter.drawEllipse(centre + QPointF(-inner * 0.45, -inner * 0.42), inner * 0.2, inner * 0.13);
+    painter.drawEllipse(centre + QPointF(-inner * 0.28, -inner * 0.5), inner * 0.18, inner * 0.16);
+    painter.drawEllipse(centre + QPointF(-inner * 0.14, -inner * 0.41), inner * 0.17, inner * 0.11);
+    paintHills(painter, centre, inner);
+
+    painter.setClipping(false);
+    paintEmblemRims(painter, centre, radius, inner);
     painter.restore();
 }
 
@@ -285,24 +323,19 @@ QBrush wordmarkFill(const QRectF &bounds)
 
 QImage splashPicture()
 {
-    QImage picture(320, 400, QImage::Format_ARGB32_Premultiplied);
     const QTransform toPicture =
         QTransform::fromScale(320.0 / kSplashScreenWidth, 400.0 / kSplashScreenHeight);
-    const QRectF screen(0, 0, kSplashScreenWidth, kSplashScreenHeight);
-    {
-        QPainter painter(&picture);
-        painter.setTransform(toPicture);
-        paintSky(painter, screen, QColor(22, 64, 160), QColor(82, 138, 218), QColor(182, 210, 242));
-    }
-    paintClouds(picture, toPicture,
-                {{40, 14, 120, 34, 1},
-                 {372, 22, 120, 34, 2},
-                 {10, 112, 64, 24, 3},
-                 {380, 196, 120, 36, 4},
-                 {80, 262, 210, 48, 5},
-                 {318, 268, 190, 42, 6},
-                 {206, 212, 70, 18, 7}},
-                2, 4);
+    QImage picture =
+        cloudySky(QSize(320, 400), toPicture, QRectF(0, 0, kSplashScreenWidth, kSplashScreenHeight),
+                  {QColor(22, 64, 160), QColor(82, 138, 218), QColor(182, 210, 242)},
+                  {{40, 14, 120, 34, 1},
+                   {372, 22, 120, 34, 2},
+                   {10, 112, 64, 24, 3},
+                   {380, 196, 120, 36, 4},
+                   {80, 262, 210, 48, 5},
+                   {318, 268, 190, 42, 6},
+                   {206, 212, 70, 18, 7}},
+                  2, 4);
 
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -369,18 +402,13 @@ QImage badgeShadowPicture()
 
 QImage creditsPicture()
 {
-    QImage picture(252, 127, QImage::Format_ARGB32_Premultiplied);
-    const QRectF area(0, 0, 252, 127);
-    {
-        QPainter painter(&picture);
-        paintSky(painter, area, QColor(26, 70, 170), QColor(92, 146, 222), QColor(190, 216, 244));
-    }
-    paintClouds(picture, QTransform(),
-                {{40, 120, 110, 26, 11},
-                 {150, 124, 130, 26, 12},
-                 {236, 16, 70, 20, 13},
-                 {250, 100, 60, 18, 14}},
-                2, 2);
+    QImage picture = cloudySky(QSize(252, 127), QTransform(), QRectF(0, 0, 252, 127),
+                               {QColor(26, 70, 170), QColor(92, 146, 222), QColor(190, 216, 244)},
+                               {{40, 120, 110, 26, 11},
+                                {150, 124, 130, 26, 12},
+                                {236, 16, 70, 20, 13},
+                                {250, 100, 60, 18, 14}},
+                               2, 2);
 
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -1,6 +1,7 @@
 #include "codec/bmp_decoder.h"
 
 #include "host/host_error.h"
+#include "host/little_endian.h"
 
 #include <QList>
 
@@ -52,19 +53,9 @@ public:
 
     std::uint64_t size() const { return m_bytes.size(); }
 
-    std::uint8_t at(std::uint64_t offset) const
-    {
-        return offset < m_bytes.size() ? m_bytes[offset] : 0;
-    }
-    std::uint16_t le16(std::uint64_t offset) const
-    {
-        return std::uint16_t(at(offset) | at(offset + 1) << 8);
-    }
-    std::uint32_t le32(std::uint64_t offset) const
-    {
-        return std::uint32_t(at(offset)) | std::uint32_t(at(offset + 1)) << 8 |
-               std::uint32_t(at(offset + 2)) << 16 | std::uint32_t(at(offset + 3)) << 24;
-    }
+    std::uint8_t at(std::uint64_t offset) const { return byteAt(m_bytes, offset); }
+    std::uint16_t le16(std::uint64_t offset) const { return readLe16(m_bytes, offset); }
+    std::uint32_t le32(std::uint64_t offset) const { return readLe32(m_bytes, offset); }
 
     // The `count` bytes from `offset`, or as many of them as the file holds.
     std::span<const std::uint8_t> range(std::uint64_t offset, std::uint64_t count) const
@@ -131,53 +122,87 @@ private:
         if (m_bytes.size() < end) {
             throw HostError(
                 QStringLiteral("%1 is cut short: %2 bytes, %3")
-                    .arg(m_name, QString::number(m_bytes.size()), what.arg(QString::number(end))));
+                    .arg(m_name, QString::number(m_bytes.size()), what.arg(QString::number(end))),
+                ErrorKind::CutShort);
         }
     }
 
+    // Reads the headers into the layout and proves that the file holds
+    // every byte the decoding will read, refusing it otherwise. The
+    // checks come in this order, so that each file gets one reason.
     void readHeaders()
     {
-        Layout &l = m_layout;
-        const QString headers = QStringLiteral("its headers need %1");
-        need(kInfoSizeEnd, headers);
-        l.infoSize = m_bytes.le32(14);
-        static constexpr std::array<std::uint32_t, 8> kInfoSizes{12, 16, 40, 52, 56, 64, 108, 124};
-        if (std::find(kInfoSizes.begin(), kInfoSizes.end(), l.infoSize) == kInfoSizes.end()) {
-            cannotShow(m_name, QStringLiteral("its info header is %1 bytes long, a size no "
-                                              "bitmap has")
-                                   .arg(l.infoSize));
-        }
-        const std::uint64_t infoEnd = 14 + std::uint64_t(l.infoSize);
-        need(infoEnd, headers);
-
+        const std::uint64_t infoEnd = readInfoSize();
         // The OS/2 2 headers (16 and 64 bytes) share the first fields of
         // Windows' 40-byte header but not what follows them, and their
         // compression 3 is a Huffman code, not bit fields.
-        const bool os2 = l.infoSize == 16 || l.infoSize == 64;
+        const bool os2 = m_layout.infoSize == 16 || m_layout.infoSize == 64;
+        const Declared declared = readInfoFields();
+        checkInfoFields(declared, os2);
+        const std::uint64_t headersEnd = readMasks(infoEnd, os2);
+        const std::uint64_t paletteEnd = placePalette(headersEnd, declared.coloursUsed);
+        checkLength(paletteEnd);
+    }
+
+    // Bytes 14 to 17 hold the size of the info header, which says how to
+    // read the rest. Returns where the info header ends.
+    std::uint64_t readInfoSize()
+    {
+        const QString headers = QStringLiteral("its headers need %1");
+        need(kInfoSizeEnd, headers);
+        m_layout.infoSize = m_bytes.le32(14);
+        static constexpr std::array<std::uint32_t, 8> kInfoSizes{12, 16, 40, 52, 56, 64, 108, 124};
+        if (std::find(kInfoSizes.begin(), kInfoSizes.end(), m_layout.infoSize) ==
+            kInfoSizes.end()) {
+            cannotShow(m_name, QStringLiteral("its info header is %1 bytes long, a size no "
+                                              "bitmap has")
+                                   .arg(m_layout.infoSize));
+        }
+        const std::uint64_t infoEnd = 14 + std::uint64_t(m_layout.infoSize);
+        need(infoEnd, headers);
+        return infoEnd;
+    }
+
+    // The fields of the info header that are checked, not kept.
+    struct Declared {
         unsigned planes = 0;
-        std::int64_t height = 0;
+        std::int64_t height = 0; // negative for a picture stored top row first
+        std::uint32_t coloursUsed = 0;
+    };
+
+    // Reads the info header's fields, each where its size puts it.
+    Declared readInfoFields()
+    {
+        Layout &l = m_layout;
+        Declared declared;
         if (l.infoSize == 12) {
             l.width = m_bytes.le16(18);
-            height = m_bytes.le16(20);
-            planes = m_bytes.le16(22);
+            declared.height = m_bytes.le16(20);
+            declared.planes = m_bytes.le16(22);
             l.bits = m_bytes.le16(24);
         } else {
             l.width = std::int32_t(m_bytes.le32(18));
-            height = std::int32_t(m_bytes.le32(22));
-            planes = m_bytes.le16(26);
+            declared.height = std::int32_t(m_bytes.le32(22));
+            declared.planes = m_bytes.le16(26);
             l.bits = m_bytes.le16(28);
         }
-        std::uint32_t coloursUsed = 0;
         if (l.infoSize >= 40) {
             l.compression = m_bytes.le32(30);
             l.dotsPerMeterX = std::int32_t(m_bytes.le32(38));
             l.dotsPerMeterY = std::int32_t(m_bytes.le32(42));
-            coloursUsed = m_bytes.le32(46);
+            declared.coloursUsed = m_bytes.le32(46);
         }
+        return declared;
+    }
 
-        if (planes != 1) {
-            cannotShow(m_name,
-                       QStringLiteral("it has %1 colour planes, a bitmap has 1").arg(planes));
+    // Refuses fields no bitmap this decoder reads has; takes the height.
+    void checkInfoFields(const Declared &declared, bool os2)
+    {
+        Layout &l = m_layout;
+        if (declared.planes != 1) {
+            cannotShow(
+                m_name,
+                QStringLiteral("it has %1 colour planes, a bitmap has 1").arg(declared.planes));
         }
         static constexpr std::array<unsigned, 6> kDepths{1, 4, 8, 16, 24, 32};
         if (std::find(kDepths.begin(), kDepths.end(), l.bits) == kDepths.end()) {
@@ -202,18 +227,25 @@ private:
         }
         if (l.width <= 0)
             cannotShow(m_name, QStringLiteral("its width is %1").arg(l.width));
-        if (height == 0)
+        if (declared.height == 0)
             cannotShow(m_name, QStringLiteral("its height is 0"));
-        l.topDown = height < 0;
-        l.height = height < 0 ? -height : height;
+        l.topDown = declared.height < 0;
+        l.height = declared.height < 0 ? -declared.height : declared.height;
+    }
 
+    // The channel masks of a 16- or 32-bit picture: from the headers with
+    // bit fields, otherwise the format's own. Returns where the headers
+    // end, after the masks a 40-byte header is followed by.
+    std::uint64_t readMasks(std::uint64_t infoEnd, bool os2)
+    {
+        Layout &l = m_layout;
         std::uint64_t headersEnd = infoEnd;
         if (l.compression == kBitFields) {
             // A 40-byte header is followed by the three masks; the larger
             // ones hold them, and from 56 bytes on an alpha mask too.
             if (l.infoSize == 40) {
                 headersEnd += 12;
-                need(headersEnd, headers);
+                need(headersEnd, QStringLiteral("its headers need %1"));
             }
             l.masks = {m_bytes.le32(54), m_bytes.le32(58), m_bytes.le32(62),
                        l.infoSize >= 56 ? m_bytes.le32(66) : 0};
@@ -227,7 +259,14 @@ private:
                 l.bits == 32 && l.infoSize >= 56 && !os2 && m_bytes.le32(66) == 0xff000000;
             l.masks = {0x00ff0000, 0x0000ff00, 0x000000ff, alpha ? 0xff000000 : 0};
         }
+        return headersEnd;
+    }
 
+    // Places the palette after the headers and the pixels after it.
+    // Returns where the palette ends.
+    std::uint64_t placePalette(std::uint64_t headersEnd, std::uint32_t coloursUsed)
+    {
+        Layout &l = m_layout;
         l.paletteStart = headersEnd;
         std::uint64_t paletteEnd = headersEnd;
         if (l.indexed()) {
@@ -243,7 +282,14 @@ private:
         // A bfOffBits that points into the headers or the palette (writers
         // leave it 0) means the pixels follow the palette.
         l.pixelStart = std::max<std::uint64_t>(m_bytes.le32(10), paletteEnd);
+        return paletteEnd;
+    }
 
+    // Refuses a picture too large to decode, and a file that ends before
+    // its pixels do.
+    void checkLength(std::uint64_t paletteEnd) const
+    {
+        const Layout &l = m_layout;
         const std::uint64_t bytesPerLine =
             l.indexed() ? plus(l.width, 3) / 4 * 4 : times(l.width, 4);
         if (times(bytesPerLine, l.height) > kMaxPictureBytes)
@@ -391,6 +437,56 @@ private:
         }
     }
 
+    // Where a run-length stream puts its next pixel.
+    struct Cursor {
+        std::int64_t x = 0;
+        std::int64_t row = 0;
+    };
+
+    // The byte of the compressed pixels at `position`, which moves on;
+    // refuses the file when it ends first.
+    std::uint8_t nextByte(std::uint64_t &position) const
+    {
+        if (position >= m_bytes.size()) {
+            throw HostError(QStringLiteral("%1 is cut short: %2 bytes, its compressed pixels "
+                                           "run past the end")
+                                .arg(m_name, QString::number(m_bytes.size())),
+                            ErrorKind::CutShort);
+        }
+        return m_bytes.at(position++);
+    }
+
+    // Puts `index` at the cursor unless that is past the end of its row,
+    // and moves the cursor right.
+    void put(QImage &image, Cursor &at, std::uint8_t index) const
+    {
+        if (at.x < m_layout.width)
+            line(image, at.row)[at.x] = index;
+        ++at.x;
+    }
+
+    // `count` literal pixels from `position`, padded to a 16-bit boundary.
+    void putLiterals(QImage &image, Cursor &at, std::uint64_t &position, unsigned count) const
+    {
+        const bool nibbles = m_layout.compression == kRle4;
+        unsigned bytes = 0;
+        std::uint8_t pair = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            if (!nibbles) {
+                put(image, at, nextByte(position));
+                ++bytes;
+            } else if (i % 2 == 0) {
+                pair = nextByte(position);
+                ++bytes;
+                put(image, at, pair >> 4);
+            } else {
+                put(image, at, pair & 0x0f);
+            }
+        }
+        if (bytes % 2 != 0)
+            nextByte(position);
+    }
+
     // RLE8 and RLE4: pairs of a count and a value, or of 0 and an escape
     // (end of line, end of bitmap, a jump, a stretch of literal pixels).
     // The picture starts as index 0, which the pixels the stream skips
@@ -403,65 +499,35 @@ private:
         const bool nibbles = l.compression == kRle4;
         image.fill(0);
         std::uint64_t position = l.pixelStart;
-        const auto next = [&]() -> std::uint8_t {
-            if (position >= m_bytes.size()) {
-                throw HostError(QStringLiteral("%1 is cut short: %2 bytes, its compressed pixels "
-                                               "run past the end")
-                                    .arg(m_name, QString::number(m_bytes.size())));
-            }
-            return m_bytes.at(position++);
-        };
-        std::int64_t x = 0;
-        std::int64_t row = 0;
-        const auto put = [&](std::uint8_t index) {
-            if (x < l.width)
-                line(image, row)[x] = index;
-            ++x;
-        };
+        Cursor at;
         for (;;) {
-            const std::uint8_t count = next();
-            const std::uint8_t value = next();
+            const std::uint8_t count = nextByte(position);
+            const std::uint8_t value = nextByte(position);
             if (count > 0) {
                 for (unsigned i = 0; i < count; ++i)
-                    put(!nibbles ? value : i % 2 == 0 ? value >> 4 : value & 0x0f);
+                    put(image, at, !nibbles ? value : i % 2 == 0 ? value >> 4 : value & 0x0f);
                 continue;
             }
             switch (value) {
             case 0: // end of line
-                x = 0;
-                if (++row >= l.height)
+                at.x = 0;
+                if (++at.row >= l.height)
                     return;
                 break;
             case 1: // end of bitmap
                 return;
             case 2: { // jump right and up
-                const std::uint8_t right = next();
-                const std::uint8_t up = next();
-                x += right;
-                row += up;
-                if (row >= l.height)
+                const std::uint8_t right = nextByte(position);
+                const std::uint8_t up = nextByte(position);
+                at.x += right;
+                at.row += up;
+                if (at.row >= l.height)
                     return;
                 break;
             }
-            default: { // `value` literal pixels, padded to a 16-bit boundary
-                unsigned bytes = 0;
-                std::uint8_t pair = 0;
-                for (unsigned i = 0; i < value; ++i) {
-                    if (!nibbles) {
-                        put(next());
-                        ++bytes;
-                    } else if (i % 2 == 0) {
-                        pair = next();
-                        ++bytes;
-                        put(pair >> 4);
-                    } else {
-                        put(pair & 0x0f);
-                    }
-                }
-                if (bytes % 2 != 0)
-                    next();
+            default: // `value` literal pixels
+                putLiterals(image, at, position, value);
                 break;
-            }
             }
         }
     }

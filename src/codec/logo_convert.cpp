@@ -150,12 +150,12 @@ struct LiqDeleter {
             .arg(int(error)));
 }
 
-// Reduces `rows` picture rows of `canvas`, starting at row `first`, to at
-// most `colours` palette colours, the border among them, and writes their
-// indexes into `indexes` (same layout as the canvas). Returns the palette,
-// with the border colour at entry 0.
-std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows, int colours,
-                             Colour border, bool dither, std::vector<std::uint8_t> &indexes)
+// Runs libimagequant over `rows` picture rows of `canvas`, starting at row
+// `first`, for at most `colours` colours with the border among them, and
+// writes the indexes of the palette it finds into `indexes` (same layout
+// as the canvas). Returns that palette, of 1 to `colours` entries.
+std::vector<Colour> remapRows(std::vector<liq_color> &canvas, int first, int rows, int colours,
+                              Colour border, bool dither, std::vector<std::uint8_t> &indexes)
 {
     OneQuantiserThread threads;
     const std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
@@ -195,21 +195,41 @@ std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows
 
     // Read after remapping: libimagequant refines the palette while it maps.
     const liq_palette *found = liq_get_palette(result.get());
-    const int count = std::clamp(int(found->count), 1, colours);
-    std::vector<Colour> palette(static_cast<std::size_t>(count));
-    int borderAt = 0;
-    int nearest = INT32_MAX;
-    for (int i = 0; i < count; ++i) {
-        palette[std::size_t(i)] = fromLiq(found->entries[i]);
-        const Colour c = palette[std::size_t(i)];
-        const int d = (c.red - border.red) * (c.red - border.red) +
-                      (c.green - border.green) * (c.green - border.green) +
-                      (c.blue - border.blue) * (c.blue - border.blue);
-        if (d < nearest) {
-            nearest = d;
-            borderAt = i;
+    std::vector<Colour> palette(
+        static_cast<std::size_t>(std::clamp(int(found->count), 1, colours)));
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        palette[i] = fromLiq(found->entries[i]);
+    return palette;
+}
+
+// The entry of `palette` nearest to `colour`, the first of equals.
+int nearestEntry(const std::vector<Colour> &palette, Colour colour)
+{
+    int nearest = 0;
+    int distance = INT32_MAX;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const Colour c = palette[i];
+        const int d = (c.red - colour.red) * (c.red - colour.red) +
+                      (c.green - colour.green) * (c.green - colour.green) +
+                      (c.blue - colour.blue) * (c.blue - colour.blue);
+        if (d < distance) {
+            distance = d;
+            nearest = int(i);
         }
     }
+    return nearest;
+}
+
+// Reduces `rows` picture rows of `canvas`, starting at row `first`, to at
+// most `colours` palette colours, the border among them, and writes their
+// indexes into `indexes` (same layout as the canvas). Returns the palette,
+// with the border colour at entry 0.
+std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows, int colours,
+                             Colour border, bool dither, std::vector<std::uint8_t> &indexes)
+{
+    std::vector<Colour> palette = remapRows(canvas, first, rows, colours, border, dither, indexes);
+    const int count = int(palette.size());
+    const int borderAt = nearestEntry(palette, border);
 
     // The border goes to entry 0 by swapping it with whatever is there.
     std::array<std::uint8_t, 256> move{};
@@ -329,7 +349,10 @@ std::optional<Colour> parseColour(const QString &text)
                   std::uint8_t(colour.blue())};
 }
 
-std::vector<std::uint8_t> convertToLogo(const QImage &picture, const ConvertOptions &options)
+namespace {
+
+// Refuses what cannot be converted, as convertToLogo says.
+void checkConversion(const QImage &picture, const ConvertOptions &options)
 {
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1)
         throw HostError(QStringLiteral("the picture is empty"));
@@ -348,7 +371,49 @@ std::vector<std::uint8_t> convertToLogo(const QImage &picture, const ConvertOpti
     }
     if (band && start == 0)
         throw HostError(QStringLiteral("a band needs a starting entry"));
+}
 
+// Fills the animated range `start`..255 of `palette` with the colours of
+// the ramp through `stops` (the default ramp when empty).
+void addAnimatedRange(std::array<Colour, kPaletteEntries> &palette, int start,
+                      const std::vector<Colour> &stops)
+{
+    const std::vector<Colour> ramp =
+        rampColours(stops.empty() ? defaultRamp() : stops, int(kPaletteEntries) - start);
+    // No animated colour may equal a still one, or pixels of the two
+    // would look alike while only one of them cycles. The picture and
+    // the border stay exact; a ramp colour that meets one of them moves
+    // by the smallest step that makes it differ, which no eye can tell.
+    std::unordered_set<std::uint32_t> still;
+    for (int i = 0; i < start; ++i)
+        still.insert(key(palette[std::size_t(i)]));
+    for (std::size_t i = 0; i < ramp.size(); ++i) {
+        const Colour c = ramp[i];
+        palette[std::size_t(start) + i] = still.contains(key(c)) ? awayFrom(c, still) : c;
+    }
+}
+
+// Paints the band of options.bandRows rows at its edge with the animated
+// range, left to right.
+void paintBand(std::vector<std::uint8_t> &indexes, const ConvertOptions &options)
+{
+    const int start = options.start;
+    const int firstBandRow = options.band == BandEdge::Top ? 0 : kLogoHeight - options.bandRows;
+    const int entries = int(kPaletteEntries) - start;
+    for (int y = firstBandRow; y < firstBandRow + options.bandRows; ++y) {
+        std::uint8_t *line = indexes.data() + std::size_t(y) * kWidth;
+        for (int x = 0; x < kLogoWidth; ++x)
+            line[x] = static_cast<std::uint8_t>(start + x * entries / kLogoWidth);
+    }
+}
+
+} // namespace
+
+std::vector<std::uint8_t> convertToLogo(const QImage &picture, const ConvertOptions &options)
+{
+    checkConversion(picture, options);
+    const int start = options.start;
+    const bool band = options.band != BandEdge::None;
     std::vector<liq_color> canvas = fitPicture(picture, options.fit, options.border);
 
     int first = 0;
@@ -370,33 +435,10 @@ std::vector<std::uint8_t> convertToLogo(const QImage &picture, const ConvertOpti
             quantise(canvas, first, rows, stillEntries, options.border, options.dither, indexes);
         std::copy(found.begin(), found.end(), palette.begin());
     }
-
-    if (start > 0) {
-        const std::vector<Colour> ramp = rampColours(
-            options.ramp.empty() ? defaultRamp() : options.ramp, int(kPaletteEntries) - start);
-        // No animated colour may equal a still one, or pixels of the two
-        // would look alike while only one of them cycles. The picture and
-        // the border stay exact; a ramp colour that meets one of them moves
-        // by the smallest step that makes it differ, which no eye can tell.
-        std::unordered_set<std::uint32_t> still;
-        for (int i = 0; i < start; ++i)
-            still.insert(key(palette[std::size_t(i)]));
-        for (std::size_t i = 0; i < ramp.size(); ++i) {
-            const Colour c = ramp[i];
-            palette[std::size_t(start) + i] = still.contains(key(c)) ? awayFrom(c, still) : c;
-        }
-    }
-
-    if (band) {
-        const int firstBandRow = options.band == BandEdge::Top ? 0 : kLogoHeight - options.bandRows;
-        const int entries = int(kPaletteEntries) - start;
-        for (int y = firstBandRow; y < firstBandRow + options.bandRows; ++y) {
-            std::uint8_t *line = indexes.data() + std::size_t(y) * kWidth;
-            for (int x = 0; x < kLogoWidth; ++x)
-                line[x] = static_cast<std::uint8_t>(start + x * entries / kLogoWidth);
-        }
-    }
-
+    if (start > 0)
+        addAnimatedRange(palette, start, options.ramp);
+    if (band)
+        paintBand(indexes, options);
     return logoBytes(palette, indexes, start);
 }
 

@@ -8,6 +8,8 @@
 // header block (file header, info header, palette) and the 128000-byte pixel
 // area; it never needs more of a file than those.
 
+#include "host/little_endian.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -51,33 +53,6 @@ constexpr std::size_t entryOffset(int i)
 constexpr bool passesLengthTest(std::int64_t length)
 {
     return length == kLogoLength;
-}
-
-// Little-endian readers over a byte buffer. `offset` plus the field's size
-// must lie within `bytes`; the callers check that first.
-constexpr std::uint16_t readLe16(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-constexpr std::uint32_t readLe32(std::span<const std::uint8_t> bytes, std::size_t offset)
-{
-    return std::uint32_t(bytes[offset]) | std::uint32_t(bytes[offset + 1]) << 8 |
-           std::uint32_t(bytes[offset + 2]) << 16 | std::uint32_t(bytes[offset + 3]) << 24;
-}
-
-// Little-endian writers, the counterparts of the readers above. `offset`
-// plus the field's size must lie within `bytes`.
-constexpr void writeLe16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value)
-{
-    bytes[offset] = static_cast<std::uint8_t>(value & 0xff);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-constexpr void writeLe32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i) & 0xff);
 }
 
 // Writes the file header and the info header of a logo bitmap into the

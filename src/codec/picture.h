@@ -3,9 +3,11 @@
 // Decoding pictures for display.
 //
 // Windows bitmaps, the pictures this program is about, are decoded by its
-// own BMP decoder (host/bmp_decoder.h), which refuses a file that is cut
+// own BMP decoder (codec/bmp_decoder.h), which refuses a file that is cut
 // short instead of showing whatever memory held. Other formats (PNG, GIF,
-// JPEG...) go to Qt's image readers.
+// JPEG...) go to Qt's image readers. Decoding works on bytes in memory;
+// readPicture only adds the reading of a native file, which the host's
+// POSIX primitives do.
 
 #include <QByteArray>
 #include <QImage>

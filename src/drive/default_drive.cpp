@@ -2,6 +2,7 @@
 
 #include "drive/stock_art.h"
 #include "host/host.h"
+#include "host/posix_file.h"
 #include "host/system/drive_map.h"
 
 #include <QDir>
@@ -132,19 +133,35 @@ stock pictures and this file. A directory you
 name with VANTREL_DRIVE_C is never set up or changed that way.
 )";
 
+// Throws HostError `reason` of the kind of errno. Qt's file classes fail
+// in a system call and leave its errno, which their own error text comes
+// from; read it before anything else can change it.
+[[noreturn]] void failAfterSystemCall(int error, const QString &reason)
+{
+    throw HostError(reason, posix::errorKind(error));
+}
+
 void makeDirectory(const QString &path)
 {
-    if (!QDir().mkdir(path))
-        throw HostError(QStringLiteral("cannot create the directory %1").arg(path));
+    if (!QDir().mkdir(path)) {
+        const int error = errno;
+        failAfterSystemCall(error, QStringLiteral("cannot create the directory %1").arg(path));
+    }
 }
 
 void writeNewFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw HostError(QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const int error = errno;
+        failAfterSystemCall(error,
+                            QStringLiteral("cannot create %1: %2").arg(path, file.errorString()));
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const int error = errno;
+        failAfterSystemCall(error,
+                            QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    }
     file.close();
 }
 
@@ -171,7 +188,8 @@ bool renameNoReplace(const QString &from, const QString &to)
     }
     if (error == EEXIST || error == ENOTEMPTY)
         return false;
-    throw HostError(
+    failAfterSystemCall(
+        error,
         QStringLiteral("cannot move the new drive to %1: %2").arg(to, qt_error_string(error)));
 }
 
@@ -196,11 +214,15 @@ void provisionDefaultDrive()
         return;
 
     const QString parent = info.absolutePath();
-    if (!QDir().mkpath(parent))
-        throw HostError(QStringLiteral("cannot create the directory %1").arg(parent));
+    if (!QDir().mkpath(parent)) {
+        const int error = errno;
+        failAfterSystemCall(error, QStringLiteral("cannot create the directory %1").arg(parent));
+    }
     QTemporaryDir staging(parent + '/' + info.fileName() + ".new-XXXXXX");
     if (!staging.isValid()) {
-        throw HostError(
+        const int error = errno;
+        failAfterSystemCall(
+            error,
             QStringLiteral("cannot create the drive in %1: %2").arg(parent, staging.errorString()));
     }
 

@@ -269,6 +269,73 @@ constexpr int kTextBottom = kTextTop + kGlyphRows * kFontPixelHeight + 1;
 constexpr int kSin30[12] = {0, 500, 866, 1000, 866, 500, 0, -500, -866, -1000, -866, -500};
 constexpr int kCos30[12] = {1000, 866, 500, 0, -500, -866, -1000, -866, -500, 0, 500, 866};
 
+// A fixed scatter of faint stars, kept clear of the disc of `clear` screen
+// units around (`cx`, `cy`) and of the text.
+void scatterStars(Canvas &canvas, int cx, int cy, int clear)
+{
+    const std::array<Rgb, 4> starColours{Rgb{60, 60, 84}, Rgb{96, 96, 128}, Rgb{150, 150, 184},
+                                         Rgb{216, 216, 240}};
+    std::array<int, 4> starIndex{};
+    for (std::size_t i = 0; i < starColours.size(); ++i)
+        starIndex[i] = canvas.addColour(starColours[i]);
+    std::uint32_t state = 20240601u;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) & 0xFFFFFF;
+    };
+    for (int placed = 0; placed < 90;) {
+        const int x = int(next() % kLogoWidth);
+        const int y = int(next() % (kLogoHeight - 60));
+        const int brightness = int(next() % 4);
+        const std::int64_t sx = std::int64_t(x) * kPixelWidthUnits + kPixelWidthUnits / 2;
+        const std::int64_t sy = std::int64_t(y) * kPixelHeightUnits + kPixelHeightUnits / 2;
+        if (inDisc(sx, sy, cx, cy, clear))
+            continue;
+        if (y >= kTextTop - 8 && y <= kTextBottom + 8)
+            continue;
+        canvas.set(x, y, starIndex[std::size_t(brightness)]);
+        ++placed;
+    }
+}
+
+// Where the power emblem stands: its centre and its ring's radii, in
+// screen units.
+struct Ring {
+    int cx, cy, outer, inner;
+};
+
+// The power emblem in amber on `behind`: a ring open at the top with a bar
+// through the opening, every end rounded.
+void drawPowerEmblem(Canvas &canvas, const Ring &ring, Rgb behind)
+{
+    const int cx = ring.cx;
+    const int cy = ring.cy;
+    const int outer = ring.outer;
+    const int inner = ring.inner;
+    const int half = (outer - inner) / 2;
+    const int middle = (outer + inner) / 2;
+    // The opening spans 35 degrees either side of the top.
+    const int capX = middle * 574 / 1000;
+    const int capY = middle * 819 / 1000;
+    const int barTop = cy - screen(54);
+    const int barBottom = cy - screen(12);
+    const auto power = [=](std::int64_t x, std::int64_t y) {
+        const std::int64_t dx = x - cx;
+        const std::int64_t dy = y - cy;
+        const std::int64_t rr = dx * dx + dy * dy;
+        const bool inRing = rr >= std::int64_t(inner) * inner &&
+                            rr <= std::int64_t(outer) * outer &&
+                            !(dy < 0 && std::abs(dx) * 1000 < -dy * 700);
+        const bool inCaps =
+            inDisc(x, y, cx - capX, cy - capY, half) || inDisc(x, y, cx + capX, cy - capY, half);
+        const bool inBar = (y >= barTop && y <= barBottom && std::abs(dx) <= half) ||
+                           inDisc(x, y, cx, barTop, half) || inDisc(x, y, cx, barBottom, half);
+        return inRing || inCaps || inBar;
+    };
+    const Rgb amber{255, 170, 52};
+    fillShape(canvas, {cx - outer, barTop - half, cx + outer, cy + outer}, power, amber, behind);
+}
+
 } // namespace
 
 QByteArray shutdownPicture()
@@ -310,57 +377,8 @@ QByteArray switchOffPicture()
     const int cy = screen(190);
     const int outer = screen(48);
     const int inner = screen(38);
-
-    // A fixed scatter of faint stars, kept clear of the emblem and the text.
-    const std::array<Rgb, 4> starColours{Rgb{60, 60, 84}, Rgb{96, 96, 128}, Rgb{150, 150, 184},
-                                         Rgb{216, 216, 240}};
-    std::array<int, 4> starIndex{};
-    for (std::size_t i = 0; i < starColours.size(); ++i)
-        starIndex[i] = canvas.addColour(starColours[i]);
-    std::uint32_t state = 20240601u;
-    auto next = [&state] {
-        state = state * 1103515245u + 12345u;
-        return (state >> 8) & 0xFFFFFF;
-    };
-    for (int placed = 0; placed < 90;) {
-        const int x = int(next() % kLogoWidth);
-        const int y = int(next() % (kLogoHeight - 60));
-        const int brightness = int(next() % 4);
-        const std::int64_t sx = std::int64_t(x) * kPixelWidthUnits + kPixelWidthUnits / 2;
-        const std::int64_t sy = std::int64_t(y) * kPixelHeightUnits + kPixelHeightUnits / 2;
-        if (inDisc(sx, sy, cx, cy, outer + screen(24)))
-            continue;
-        if (y >= kTextTop - 8 && y <= kTextBottom + 8)
-            continue;
-        canvas.set(x, y, starIndex[std::size_t(brightness)]);
-        ++placed;
-    }
-
-    // The power emblem: a ring open at the top with a bar through the
-    // opening, every end rounded.
-    const int half = (outer - inner) / 2;
-    const int middle = (outer + inner) / 2;
-    // The opening spans 35 degrees either side of the top.
-    const int capX = middle * 574 / 1000;
-    const int capY = middle * 819 / 1000;
-    const int barTop = cy - screen(54);
-    const int barBottom = cy - screen(12);
-    const auto power = [=](std::int64_t x, std::int64_t y) {
-        const std::int64_t dx = x - cx;
-        const std::int64_t dy = y - cy;
-        const std::int64_t rr = dx * dx + dy * dy;
-        const bool inRing = rr >= std::int64_t(inner) * inner &&
-                            rr <= std::int64_t(outer) * outer &&
-                            !(dy < 0 && std::abs(dx) * 1000 < -dy * 700);
-        const bool inCaps =
-            inDisc(x, y, cx - capX, cy - capY, half) || inDisc(x, y, cx + capX, cy - capY, half);
-        const bool inBar = (y >= barTop && y <= barBottom && std::abs(dx) <= half) ||
-                           inDisc(x, y, cx, barTop, half) || inDisc(x, y, cx, barBottom, half);
-        return inRing || inCaps || inBar;
-    };
-    const Rgb amber{255, 170, 52};
-    fillShape(canvas, {cx - outer, barTop - half, cx + outer, cy + outer}, power, amber,
-              sky.colourAtRow(pictureRowOfScreen(cy)));
+    scatterStars(canvas, cx, cy, outer + screen(24));
+    drawPowerEmblem(canvas, {cx, cy, outer, inner}, sky.colourAtRow(pictureRowOfScreen(cy)));
 
     drawText(canvas, "It's now safe to turn off your computer.", kTextTop, {255, 178, 70},
              {64, 34, 6});

@@ -20,7 +20,6 @@ namespace vantrel {
 using posix::encoded;
 using posix::Fd;
 using posix::PosixBinaryFile;
-using posix::systemReason;
 
 namespace {
 
@@ -33,9 +32,15 @@ QString temporaryPattern(const QString &fileName)
     return '.' + fileName + kMarker + QString(kRandomLength, 'X') + kSuffix;
 }
 
-[[noreturn]] void refuseToWrite(const QString &name, const QString &reason)
+[[noreturn]] void refuseToWrite(const QString &name, const QString &reason, ErrorKind kind)
 {
-    throw HostError(QStringLiteral("cannot write %1: %2").arg(name, reason));
+    throw HostError(QStringLiteral("cannot write %1: %2").arg(name, reason), kind);
+}
+
+// Refuses with the reason and kind of a failed system call.
+[[noreturn]] void refuseToWrite(const QString &name, const HostError &error)
+{
+    refuseToWrite(name, error.reason(), error.kind());
 }
 
 mode_t currentUmask()
@@ -127,7 +132,7 @@ public:
             posix::copyContent(old, m_stage.descriptor());
         } catch (const HostError &error) {
             discard();
-            throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
+            refuseToWrite(m_name, error);
         }
     }
 
@@ -156,9 +161,9 @@ public:
 private:
     [[noreturn]] void failAndDiscard()
     {
-        const QString reason = systemReason();
+        const HostError error = posix::systemError();
         discard();
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, reason));
+        refuseToWrite(m_name, error);
     }
 
     void discard()
@@ -200,7 +205,7 @@ public:
             posix::copyContent(m_target.get(), m_stage.descriptor());
         } catch (const HostError &error) {
             discard();
-            throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
+            refuseToWrite(m_name, error);
         }
     }
 
@@ -212,29 +217,30 @@ public:
         struct stat staged {
         }, old{};
         if (::fstat(m_stage.descriptor(), &staged) != 0 || ::fstat(target, &old) != 0)
-            failAndDiscard(systemReason());
+            failAndDiscard(posix::systemError());
         // Space first: on a full disk the old content stays whole.
         if (staged.st_size > 0 &&
             ::fallocate(target, FALLOC_FL_KEEP_SIZE, 0, staged.st_size) != 0 &&
             errno != EOPNOTSUPP && errno != ENOSYS)
-            failAndDiscard(systemReason());
+            failAndDiscard(posix::systemError());
         Fd backup;
         if (m_targetReadable) {
             backup = Fd(::memfd_create("vantrel-old-content", MFD_CLOEXEC));
             try {
                 if (backup.get() < 0)
-                    throw HostError(systemReason());
+                    throw posix::systemError();
                 posix::copyContent(target, backup.get());
             } catch (const HostError &error) {
-                failAndDiscard(error.reason());
+                failAndDiscard(error);
             }
         }
         try {
             posix::copyContent(m_stage.descriptor(), target);
             if (::ftruncate(target, staged.st_size) != 0 || ::fsync(target) != 0)
-                throw HostError(systemReason());
+                throw posix::systemError();
         } catch (const HostError &error) {
-            failAndDiscard(error.reason() + putBack(backup.get(), old.st_size));
+            failAndDiscard(
+                HostError(error.reason() + putBack(backup.get(), old.st_size), error.kind()));
         }
         discard();
     }
@@ -256,10 +262,10 @@ private:
         return QStringLiteral(" (the file may be damaged)");
     }
 
-    [[noreturn]] void failAndDiscard(const QString &reason)
+    [[noreturn]] void failAndDiscard(const HostError &error)
     {
         discard();
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, reason));
+        refuseToWrite(m_name, error);
     }
 
     void discard()
@@ -276,6 +282,66 @@ private:
     bool m_targetReadable;
     QString m_name;
 };
+
+// The file a replacement takes the place of: open when it is a regular
+// file, with what the new file inherits from it.
+struct OldFile {
+    Fd fd;
+    bool readable = false;
+    Inheritance inheritance;
+};
+
+// Looks at what stands at `target` and opens it when it is a regular file,
+// for writing in place and, where it may, for reading. Refuses what
+// replaceNativeFile refuses.
+OldFile openOldFile(const QByteArray &target, const QString &name, ReplaceFrom start)
+{
+    OldFile old;
+    struct stat entry {};
+    if (::lstat(target.constData(), &entry) != 0) {
+        if (errno != ENOENT)
+            refuseToWrite(name, posix::systemError());
+        return old;
+    }
+    if (S_ISDIR(entry.st_mode))
+        refuseToWrite(name, QStringLiteral("it is a directory"), ErrorKind::IsDirectory);
+    // A link is replaced, never followed, so nothing of it is opened.
+    if (S_ISLNK(entry.st_mode))
+        return old;
+    if (!S_ISREG(entry.st_mode))
+        refuseToWrite(name, QStringLiteral("not a regular file"), ErrorKind::NotRegularFile);
+    // Without any write permission the file is read-only, as the read-only
+    // attribute makes it on a DOS disk: even the superuser does not
+    // replace it.
+    if ((entry.st_mode & 0222) == 0)
+        refuseToWrite(name, QStringLiteral("the file is read-only"), ErrorKind::ReadOnly);
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    old.fd = Fd(::open(target.constData(), O_RDWR | flags));
+    old.readable = old.fd.get() >= 0;
+    if (!old.readable && errno == EACCES && start == ReplaceFrom::Nothing)
+        old.fd = Fd(::open(target.constData(), O_WRONLY | flags));
+    if (old.fd.get() < 0 || ::fstat(old.fd.get(), &old.inheritance.old) != 0)
+        refuseToWrite(name, posix::systemError());
+    if (!S_ISREG(old.inheritance.old.st_mode))
+        refuseToWrite(name, QStringLiteral("not a regular file"),
+                      posix::notRegularFileKind(old.inheritance.old.st_mode));
+    old.inheritance.fromOldFile = true;
+    return old;
+}
+
+// The replacement for a directory where no new file can be made but the
+// old one may be written: the new content waits in memory.
+std::unique_ptr<Replacement> replaceInPlace(OldFile old, const QString &name, ReplaceFrom start)
+{
+    const int stage = ::memfd_create("vantrel-new-content", MFD_CLOEXEC);
+    if (stage < 0)
+        refuseToWrite(name, posix::systemError());
+    auto replacement =
+        std::make_unique<InPlaceReplacement>(stage, std::move(old.fd), old.readable, name);
+    if (start == ReplaceFrom::OldContent)
+        replacement->startFrom();
+    return replacement;
+}
 
 } // namespace
 
@@ -308,44 +374,7 @@ std::unique_ptr<Replacement> replaceNativeFile(const QString &native, const QStr
                                                ReplaceFrom start)
 {
     const QByteArray target = encoded(native);
-    const auto refuse = [&](const QString &reason) { refuseToWrite(name, reason); };
-
-    struct stat entry {};
-    bool exists = true;
-    if (::lstat(target.constData(), &entry) != 0) {
-        if (errno != ENOENT)
-            refuse(systemReason());
-        exists = false;
-    }
-    Inheritance inheritance;
-    Fd old;
-    bool oldReadable = false;
-    if (exists) {
-        if (S_ISDIR(entry.st_mode))
-            refuse(QStringLiteral("it is a directory"));
-        if (!S_ISLNK(entry.st_mode) && !S_ISREG(entry.st_mode))
-            refuse(QStringLiteral("not a regular file"));
-        // A link is replaced, never followed, so nothing of it is opened.
-        if (S_ISREG(entry.st_mode)) {
-            // Without any write permission the file is read-only, as the
-            // read-only attribute makes it on a DOS disk: even the
-            // superuser does not replace it.
-            if ((entry.st_mode & 0222) == 0)
-                refuse(QStringLiteral("the file is read-only"));
-            const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-            old = Fd(::open(target.constData(), O_RDWR | flags));
-            oldReadable = old.get() >= 0;
-            if (!oldReadable && errno == EACCES && start == ReplaceFrom::Nothing)
-                old = Fd(::open(target.constData(), O_WRONLY | flags));
-            if (old.get() < 0)
-                refuse(systemReason());
-            if (::fstat(old.get(), &inheritance.old) != 0)
-                refuse(systemReason());
-            if (!S_ISREG(inheritance.old.st_mode))
-                refuse(QStringLiteral("not a regular file"));
-            inheritance.fromOldFile = true;
-        }
-    }
+    OldFile old = openOldFile(target, name, start);
 
     const QFileInfo info(native);
     const QString directory = info.absolutePath();
@@ -354,22 +383,14 @@ std::unique_ptr<Replacement> replaceNativeFile(const QString &native, const QStr
     const int fd = ::mkostemps(pattern.data(), int(kSuffix.size()), O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        if ((error == EACCES || error == EPERM) && old.get() >= 0) {
-            const int stage = ::memfd_create("vantrel-new-content", MFD_CLOEXEC);
-            if (stage < 0)
-                refuse(systemReason());
-            auto replacement =
-                std::make_unique<InPlaceReplacement>(stage, std::move(old), oldReadable, name);
-            if (start == ReplaceFrom::OldContent)
-                replacement->startFrom();
-            return replacement;
-        }
-        refuseToWrite(name, systemReason(error));
+        if ((error == EACCES || error == EPERM) && old.fd.get() >= 0)
+            return replaceInPlace(std::move(old), name, start);
+        refuseToWrite(name, posix::systemError(error));
     }
     auto replacement =
-        std::make_unique<RenamingReplacement>(fd, pattern, target, name, inheritance);
-    if (start == ReplaceFrom::OldContent && old.get() >= 0)
-        replacement->startFrom(old.get());
+        std::make_unique<RenamingReplacement>(fd, pattern, target, name, old.inheritance);
+    if (start == ReplaceFrom::OldContent && old.fd.get() >= 0)
+        replacement->startFrom(old.fd.get());
     return replacement;
 }
 

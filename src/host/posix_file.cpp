@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vantrel::posix {
@@ -42,11 +44,26 @@ ErrorKind errorKind(int error)
     }
 }
 
+HostError systemError(int error)
+{
+    return HostError(systemReason(error), errorKind(error));
+}
+
+HostError systemError()
+{
+    return systemError(errno);
+}
+
 void fail(const QString &what, const QString &name)
 {
     const int error = errno;
     throw HostError(QStringLiteral("%1 %2: %3").arg(what, name, systemReason(error)),
                     errorKind(error));
+}
+
+ErrorKind notRegularFileKind(mode_t mode)
+{
+    return S_ISDIR(mode) ? ErrorKind::IsDirectory : ErrorKind::NotRegularFile;
 }
 
 QByteArray encoded(const QString &nativePath)
@@ -60,6 +77,50 @@ void Fd::reset()
         ::close(std::exchange(m_fd, -1));
 }
 
+Fd openWithoutWaiting(const QString &native, int flags, struct stat &status)
+{
+    Fd fd(::open(encoded(native).constData(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (fd.get() >= 0 && ::fstat(fd.get(), &status) != 0) {
+        const int error = errno;
+        fd.reset();
+        errno = error;
+    }
+    return fd;
+}
+
+RegularFile openRegularFileToRead(const QString &native, const QString &name)
+{
+    struct stat status {};
+    RegularFile file{openWithoutWaiting(native, O_RDONLY, status), 0};
+    if (file.fd.get() < 0)
+        fail(QStringLiteral("cannot open"), name);
+    if (!S_ISREG(status.st_mode)) {
+        throw HostError(QStringLiteral("cannot open %1: not a regular file").arg(name),
+                        notRegularFileKind(status.st_mode));
+    }
+    file.length = status.st_size;
+    return file;
+}
+
+QByteArray readWhole(const RegularFile &file, const QString &name)
+{
+    QByteArray bytes(qsizetype(file.length), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t n = ::pread(file.fd.get(), bytes.data() + filled,
+                                  std::size_t(bytes.size() - filled), filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(QStringLiteral("cannot read"), name);
+        if (n == 0)
+            break; // the file shrank since it was opened: take what is there
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return bytes;
+}
+
 void writeAll(int fd, std::span<const std::uint8_t> data, std::int64_t offset)
 {
     const std::uint8_t *at = data.data();
@@ -69,9 +130,9 @@ void writeAll(int fd, std::span<const std::uint8_t> data, std::int64_t offset)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw HostError(systemReason());
+            throw systemError();
         if (n == 0)
-            throw HostError(systemReason(EIO));
+            throw systemError(EIO);
         at += n;
         size -= static_cast<std::size_t>(n);
         offset += n;
@@ -87,7 +148,7 @@ void copyContent(int from, int to)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw HostError(systemReason());
+            throw systemError();
         if (n == 0)
             return;
         writeAll(to, std::span<const std::uint8_t>(buffer.data(), std::size_t(n)), offset);
@@ -115,7 +176,8 @@ void PosixBinaryFile::readAt(std::int64_t offset, std::span<std::uint8_t> into)
         if (n == 0) {
             throw HostError(QStringLiteral("cannot read %1: the file ends at byte %2")
                                 .arg(m_name)
-                                .arg(offset + static_cast<std::int64_t>(done)));
+                                .arg(offset + static_cast<std::int64_t>(done)),
+                            ErrorKind::CutShort);
         }
         done += static_cast<std::size_t>(n);
     }
@@ -128,7 +190,8 @@ void PosixBinaryFile::writeAt(std::int64_t offset, std::span<const std::uint8_t>
     try {
         writeAll(m_fd, data, offset);
     } catch (const HostError &error) {
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()));
+        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, error.reason()),
+                        error.kind());
     }
     m_position = offset + static_cast<std::int64_t>(data.size());
 }

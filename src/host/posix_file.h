@@ -1,9 +1,11 @@
 #pragma once
 
 // The POSIX file primitives SystemHost and the file replacement share:
-// descriptors that close themselves, complete reads and writes that retry
-// after signals, and a BinaryFile over a descriptor. Internal to the host
-// layer; callers elsewhere use Host.
+// descriptors that close themselves, opening without waiting, complete
+// reads and writes that retry after signals, and a BinaryFile over a
+// descriptor. Internal to the layers below the windows: the host, and the
+// codec and the default drive for the few native files they read or make
+// themselves. Everything else goes through Host.
 
 #include "host/host.h"
 
@@ -16,6 +18,9 @@
 #include <span>
 #include <utility>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 namespace vantrel::posix {
 
 // strerror of `error` (errno by default), in the words the system uses.
@@ -25,8 +30,17 @@ QString systemReason();
 // The kind of failure an errno value stands for.
 ErrorKind errorKind(int error);
 
+// HostError with the system's reason for `error` (errno by default) alone,
+// of its kind: "No space left on device".
+HostError systemError(int error);
+HostError systemError();
+
 // Throws HostError "<what> <name>: <reason of errno>", of errno's kind.
 [[noreturn]] void fail(const QString &what, const QString &name);
+
+// The kind of failure for a file of `mode` that stands where a regular
+// file was wanted: IsDirectory for a directory, NotRegularFile otherwise.
+ErrorKind notRegularFileKind(mode_t mode);
 
 // The bytes the system calls take for a native path.
 QByteArray encoded(const QString &nativePath);
@@ -65,6 +79,31 @@ public:
 private:
     int m_fd;
 };
+
+// Opens the native file `native` with `flags` (O_RDONLY, O_RDWR | O_CREAT)
+// without waiting: a FIFO would otherwise block the open until a writer
+// comes, and a device such as /dev/zero never ends. Fills `status` from
+// fstat, for the caller to decide what it takes. Returns a closed Fd with
+// errno set when the open or the fstat fails. O_NONBLOCK stays set.
+Fd openWithoutWaiting(const QString &native, int flags, struct stat &status);
+
+// A regular file opened for reading, and its length when it was opened.
+struct RegularFile {
+    Fd fd;
+    std::int64_t length = 0;
+};
+
+// Opens the native file `native` for reading, without waiting, and takes it
+// only when it is a regular file. `name` is the path as the caller gave
+// it. Throws HostError "cannot open <name>: <reason>" when it cannot be
+// opened, and "cannot open <name>: not a regular file" for anything else,
+// a directory too.
+RegularFile openRegularFileToRead(const QString &native, const QString &name);
+
+// The whole content of `file` from its start: its length as opened, or
+// less when it has shrunk since. Throws HostError "cannot read <name>:
+// <reason>".
+QByteArray readWhole(const RegularFile &file, const QString &name);
 
 // Writes all of `data` at `offset`; throws HostError with the system's
 // reason alone when a write fails or makes no progress.

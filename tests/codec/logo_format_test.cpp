@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 using namespace vantrel;
@@ -34,6 +35,18 @@ TEST(LogoFormat, ReadsLittleEndianFields)
     EXPECT_EQ(readLe16(bytes, 4), 0xfeff);
     EXPECT_EQ(readLe32(bytes, 0), 0x04030201u);
     EXPECT_EQ(readLe32(bytes, 2), 0xfeff0403u);
+}
+
+TEST(LogoFormat, ReadsAndWritesLittleEndianFieldsOnlyWithinTheBytes)
+{
+    std::vector<std::uint8_t> bytes{0x01, 0x02, 0x03};
+    EXPECT_EQ(readLe16(bytes, 2), 0x0003);
+    EXPECT_EQ(readLe32(bytes, 1), 0x00000302u);
+    // An offset near the top must not wrap round to the first bytes.
+    EXPECT_EQ(readLe32(bytes, SIZE_MAX), 0u);
+    writeLe32(bytes, 1, 0xa1b2c3d4u);
+    writeLe16(bytes, SIZE_MAX, 0xffff);
+    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x01, 0xd4, 0xc3}));
 }
 
 TEST(LogoFormat, PaletteEntriesStartAt54PlusFourTimesTheIndex)

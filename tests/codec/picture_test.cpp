@@ -2,6 +2,7 @@
 #include "host/host.h"
 #include "support/bmp_variants.h"
 #include "support/encoded_image.h"
+#include "support/host_error.h"
 #include "support/logo_bytes.h"
 #include "support/qt_print.h"
 
@@ -93,15 +94,17 @@ TEST(BmpVariants, EachDecodesToItsPictureOrIsRefusedWithItsReason)
         SCOPED_TRACE(variant.name.toStdString());
         QImage image;
         QString reason;
+        ErrorKind kind = ErrorKind::Other;
         try {
             image = decodePicture(variant.bytes, kName);
         } catch (const HostError &error) {
             reason = error.reason();
+            kind = error.kind();
         }
         const bool ok = variant.whole()
                             ? reason.isEmpty() && image.format() == variant.format &&
                                   image.convertToFormat(QImage::Format_ARGB32) == variant.picture
-                            : reason == variant.error.arg(kName);
+                            : reason == variant.error.arg(kName) && kind == ErrorKind::CutShort;
         if (!ok && ++failures <= 10) {
             ADD_FAILURE() << (reason.isEmpty() ? "decoded, format " + std::to_string(image.format())
                                                : "refused: " + reason.toStdString())
@@ -375,6 +378,7 @@ struct Source {
     // Makes the file the test reads, as `path`.
     std::function<void(const QString &path)> make;
     QString reason;
+    ErrorKind kind = ErrorKind::Other;
 };
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -388,14 +392,14 @@ TEST(ReadPicture, ReadsOnlyRegularFilesAndSaysWhyNot)
 {
     const std::vector<Source> cases{
         {"a missing file", [](const QString &) {},
-         "cannot open C:\\pic.bmp: No such file or directory"},
+         "cannot open C:\\pic.bmp: No such file or directory", ErrorKind::NotFound},
         {"a directory", [](const QString &path) { ASSERT_TRUE(QDir().mkdir(path)); },
-         "cannot open C:\\pic.bmp: not a regular file"},
+         "cannot open C:\\pic.bmp: not a regular file", ErrorKind::IsDirectory},
         {"a FIFO, which must not block",
          [](const QString &path) {
              ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
          },
-         "cannot open C:\\pic.bmp: not a regular file"},
+         "cannot open C:\\pic.bmp: not a regular file", ErrorKind::NotRegularFile},
         {"a file one byte over 256 MiB",
          [](const QString &path) {
              QFile file(path);
@@ -405,7 +409,7 @@ TEST(ReadPicture, ReadsOnlyRegularFilesAndSaysWhyNot)
          "C:\\pic.bmp is too large to show: 268435457 bytes"},
         {"a logo bitmap cut short",
          [](const QString &path) { writeFile(path, test::LogoBytes().bytes().left(1000)); },
-         "C:\\pic.bmp is cut short: 1000 bytes, its pixels need 129078"},
+         "C:\\pic.bmp is cut short: 1000 bytes, its pixels need 129078", ErrorKind::CutShort},
         {"a whole logo bitmap",
          [](const QString &path) { writeFile(path, test::LogoBytes().bytes()); },
          {}},
@@ -420,13 +424,16 @@ TEST(ReadPicture, ReadsOnlyRegularFilesAndSaysWhyNot)
         const QString path = dir.filePath(QStringLiteral("pic.bmp"));
         c.make(path);
         QString reason;
+        ErrorKind kind = ErrorKind::Other;
         QImage image;
         try {
             image = readPicture(path, kName);
         } catch (const HostError &error) {
             reason = error.reason();
+            kind = error.kind();
         }
         EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(kind, c.kind);
         if (c.reason.isEmpty()) {
             EXPECT_EQ(image.size(), QSize(kLogoWidth, kLogoHeight));
         }

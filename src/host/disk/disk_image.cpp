@@ -1,6 +1,7 @@
 #include "host/disk/disk_image.h"
 
 #include "host/host.h"
+#include "host/little_endian.h"
 #include "host/posix_file.h"
 
 #include <QFileInfo>
@@ -17,9 +18,7 @@
 
 namespace vantrel {
 
-using posix::encoded;
 using posix::Fd;
-using posix::systemReason;
 
 namespace {
 
@@ -28,21 +27,11 @@ constexpr std::size_t kVhdFooter = 512;
 // More logical drives than DOS has letters for means a table that loops.
 constexpr int kMaxLogicalDrives = 64;
 
-std::uint16_t le16(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return std::uint16_t(b[at] | b[at + 1] << 8);
-}
-
-std::uint32_t le32(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
-
+// The VHD footer is the one big-endian structure here.
 std::uint32_t be32(std::span<const std::uint8_t> b, std::size_t at)
 {
-    return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 |
-           std::uint32_t(b[at + 2]) << 8 | std::uint32_t(b[at + 3]);
+    return std::uint32_t(byteAt(b, at)) << 24 | std::uint32_t(byteAt(b, at, 1)) << 16 |
+           std::uint32_t(byteAt(b, at, 2)) << 8 | std::uint32_t(byteAt(b, at, 3));
 }
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view magic)
@@ -90,14 +79,12 @@ class ImageReader {
 public:
     ImageReader(const QString &path) : m_path(path)
     {
-        m_fd = Fd(::open(encoded(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (m_fd.get() < 0)
-            fail(systemReason());
         struct stat info {};
-        if (::fstat(m_fd.get(), &info) != 0)
-            fail(systemReason());
+        m_fd = posix::openWithoutWaiting(path, O_RDONLY, info);
+        if (m_fd.get() < 0)
+            fail(posix::systemError());
         if (!S_ISREG(info.st_mode))
-            fail(QStringLiteral("not a regular file"));
+            fail(QStringLiteral("not a regular file"), posix::notRegularFileKind(info.st_mode));
         m_size = info.st_size;
     }
 
@@ -116,7 +103,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                fail(systemReason());
+                fail(posix::systemError());
             if (n == 0)
                 return std::nullopt;
             done += std::size_t(n);
@@ -124,10 +111,12 @@ public:
         return sector;
     }
 
-    [[noreturn]] void fail(const QString &reason) const
+    [[noreturn]] void fail(const QString &reason, ErrorKind kind = ErrorKind::Other) const
     {
-        throw HostError(QStringLiteral("cannot use the disk image %1: %2").arg(m_path, reason));
+        throw HostError(QStringLiteral("cannot use the disk image %1: %2").arg(m_path, reason),
+                        kind);
     }
+    [[noreturn]] void fail(const HostError &error) const { fail(error.reason(), error.kind()); }
 
 private:
     QString m_path;
@@ -177,7 +166,7 @@ void refuseOtherFormats(const QString &path, std::span<const std::uint8_t> first
     if (startsWith(first, "KDMV") || startsWith(first, "COWD") ||
         startsWith(first, "# Disk DescriptorFile"))
         refuseFormat(path, QStringLiteral("a VMDK image"));
-    if (le32(first, 0x40) == 0xBEDA107F)
+    if (readLe32(first, 0x40) == 0xBEDA107F)
         refuseFormat(path, QStringLiteral("a VDI image"));
     // A dynamic or differencing VHD starts with a copy of its footer.
     if (startsWith(first, "conectix"))
@@ -194,12 +183,12 @@ void addLogicalDrives(const ImageReader &image, std::int64_t extendedStart, std:
             return;
         const std::span<const std::uint8_t> s(*sector);
         const std::uint8_t type = s[446 + 4];
-        const std::uint32_t start = le32(s, 446 + 8);
-        const std::uint32_t count = le32(s, 446 + 12);
+        const std::uint32_t start = readLe32(s, 446 + 8);
+        const std::uint32_t count = readLe32(s, 446 + 12);
         if (type != 0 && count != 0)
             partitions.push_back(
                 {number, false, type, ebr + std::int64_t(start) * kSector, count * kSector});
-        const std::uint32_t next = le32(s, 462 + 8);
+        const std::uint32_t next = readLe32(s, 462 + 8);
         if (!isExtendedPartitionType(s[462 + 4]) || next == 0)
             return;
         ebr = extendedStart + std::int64_t(next) * kSector;
@@ -213,8 +202,8 @@ std::vector<Partition> readPartitionTable(const ImageReader &image,
     for (int i = 0; i < 4; ++i) {
         const std::size_t entry = 446 + std::size_t(i) * 16;
         const std::uint8_t type = mbr[entry + 4];
-        const std::uint32_t start = le32(mbr, entry + 8);
-        const std::uint32_t count = le32(mbr, entry + 12);
+        const std::uint32_t start = readLe32(mbr, entry + 8);
+        const std::uint32_t count = readLe32(mbr, entry + 12);
         if (type == 0 || count == 0)
             continue;
         if (type == 0xEE)
@@ -272,14 +261,14 @@ std::optional<FatBootSector> readFatBootSector(std::span<const std::uint8_t> s)
 {
     if (!hasBootSignature(s))
         return std::nullopt;
-    const unsigned bytesPerSector = le16(s, 11);
+    const unsigned bytesPerSector = readLe16(s, 11);
     const unsigned sectorsPerCluster = s[13];
-    const unsigned reserved = le16(s, 14);
+    const unsigned reserved = readLe16(s, 14);
     const unsigned fats = s[16];
-    const unsigned rootEntries = le16(s, 17);
-    const std::uint32_t total = le16(s, 19) != 0 ? le16(s, 19) : le32(s, 32);
-    const bool fat32Layout = le16(s, 22) == 0;
-    const std::uint32_t fatSectors = fat32Layout ? le32(s, 36) : le16(s, 22);
+    const unsigned rootEntries = readLe16(s, 17);
+    const std::uint32_t total = readLe16(s, 19) != 0 ? readLe16(s, 19) : readLe32(s, 32);
+    const bool fat32Layout = readLe16(s, 22) == 0;
+    const std::uint32_t fatSectors = fat32Layout ? readLe32(s, 36) : readLe16(s, 22);
     const bool sectorSizeOk = bytesPerSector == 512 || bytesPerSector == 1024 ||
                               bytesPerSector == 2048 || bytesPerSector == 4096;
     const bool clusterOk =
@@ -358,7 +347,8 @@ DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition)
     const auto boot = image.sectorAt(chosen.offset);
     if (!boot || chosen.offset + chosen.size > dataEnd)
         image.fail(
-            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number));
+            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number),
+            ErrorKind::CutShort);
     const std::optional<FatBootSector> fat = readFatBootSector(*boot);
     if (!fat)
         image.fail(QStringLiteral("partition %1 (type 0x%2) holds no FAT file system")

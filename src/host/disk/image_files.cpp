@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cerrno>
+
 #include <fcntl.h>
 
 namespace vantrel {
@@ -21,9 +23,12 @@ std::shared_ptr<QTemporaryDir> privateDirectory(const QString &name)
 {
     auto directory = std::make_shared<QTemporaryDir>(QDir::tempPath() + "/vantrel-image-XXXXXX");
     if (!directory->isValid()) {
+        // QTemporaryDir's text comes from the errno its mkdir left.
+        const int error = errno;
         throw HostError(QStringLiteral("cannot reach %1: no private directory for its copy in "
                                        "%2: %3")
-                            .arg(name, QDir::tempPath(), directory->errorString()));
+                            .arg(name, QDir::tempPath(), directory->errorString()),
+                        posix::errorKind(error));
     }
     return directory;
 }
@@ -34,6 +39,21 @@ int openCopy(const QString &path, int flags, const QString &name)
     if (fd < 0)
         fail(QStringLiteral("cannot open the copy of"), name);
     return fd;
+}
+
+// Copies the file at `inside`, when there is one, to the native file `to`
+// and says whether there was. A directory there is refused, the message
+// starting with `verb` ("cannot write C:\x: it is a directory").
+bool copyOldContent(const MtoolsDrive &drive, const QString &inside, const QString &to,
+                    const QString &name, const QString &verb)
+{
+    const std::optional<MtoolsDrive::Entry> old = drive.find(inside, name);
+    if (old && old->directory)
+        throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name),
+                        ErrorKind::IsDirectory);
+    if (old)
+        drive.copyOut(inside, to, name);
+    return old.has_value();
 }
 
 // Puts the native file `native` into the image, refusing while another
@@ -164,13 +184,8 @@ std::unique_ptr<Replacement> replaceImageFile(const DiskVolume &volume, const QS
     const MtoolsDrive drive(volume);
     std::shared_ptr<QTemporaryDir> directory = privateDirectory(name);
     const QString staged = directory->filePath(QStringLiteral("new"));
-    if (start == ReplaceFrom::OldContent) {
-        const std::optional<MtoolsDrive::Entry> old = drive.find(inside, name);
-        if (old && old->directory)
-            throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(name));
-        if (old)
-            drive.copyOut(inside, staged, name);
-    }
+    if (start == ReplaceFrom::OldContent)
+        copyOldContent(drive, inside, staged, name, QStringLiteral("cannot write"));
     const int fd = openCopy(staged, O_RDWR | O_CREAT, name);
     return std::make_unique<ImageReplacement>(std::move(directory), staged, fd, volume, inside,
                                               name);
@@ -186,14 +201,10 @@ std::unique_ptr<BinaryFile> openImageFile(const DiskVolume &volume, const QStrin
         drive.copyOut(inside, copy, name);
         return std::make_unique<PosixBinaryFile>(openCopy(copy, O_RDONLY, name), name);
     }
-    const std::optional<MtoolsDrive::Entry> old = drive.find(inside, name);
-    if (old && old->directory)
-        throw HostError(QStringLiteral("cannot open %1: it is a directory").arg(name));
-    if (old)
-        drive.copyOut(inside, copy, name);
+    const bool existed = copyOldContent(drive, inside, copy, name, QStringLiteral("cannot open"));
     const int fd = openCopy(copy, O_RDWR | O_CREAT, name);
     return std::make_unique<ImageBinaryFile>(std::move(directory), copy, fd, volume, inside, name,
-                                             !old);
+                                             !existed);
 }
 
 void deleteImageFile(const DiskVolume &volume, const QString &inside, const QString &name)
@@ -232,7 +243,7 @@ std::int64_t imageFileLength(const DiskVolume &volume, const QString &inside, co
         throw HostError(QStringLiteral("cannot find %1: No such file or directory").arg(name),
                         ErrorKind::NotFound);
     if (entry->directory)
-        throw HostError(QStringLiteral("%1 is a directory").arg(name));
+        throw HostError(QStringLiteral("%1 is a directory").arg(name), ErrorKind::IsDirectory);
     return entry->size;
 }
 

@@ -65,7 +65,8 @@ QString describeProcess(const QByteArray &pid)
 {
     throw HostError(QStringLiteral("cannot write %1: the disk image %2 is in use by %3; shut the "
                                    "machine down first")
-                        .arg(name, image, user));
+                        .arg(name, image, user),
+                    ErrorKind::InUse);
 }
 
 } // namespace
@@ -110,15 +111,18 @@ ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
     : m_name(name), m_fd(::open(encoded(image).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
 {
     if (m_fd.get() < 0) {
+        const int error = errno;
         throw HostError(QStringLiteral("cannot write %1: cannot open the disk image %2: %3")
-                            .arg(name, image, systemReason()));
+                            .arg(name, image, systemReason(error)),
+                        posix::errorKind(error));
     }
     // An image without any write permission was made read-only on purpose,
     // as a slot file without one is: even the superuser leaves it.
     struct stat info {};
     if (::fstat(m_fd.get(), &info) == 0 && (info.st_mode & 0222) == 0)
         throw HostError(
-            QStringLiteral("cannot write %1: the disk image %2 is read-only").arg(name, image));
+            QStringLiteral("cannot write %1: the disk image %2 is read-only").arg(name, image),
+            ErrorKind::ReadOnly);
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
@@ -136,15 +140,17 @@ ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
     if (::fcntl(m_fd.get(), F_OFD_SETLK, &lock) != 0) {
         if (errno == EAGAIN || errno == EACCES)
             refuse(name, image, QStringLiteral("another program"));
+        const int error = errno;
         throw HostError(QStringLiteral("cannot write %1: cannot lock the disk image %2: %3")
-                            .arg(name, image, systemReason()));
+                            .arg(name, image, systemReason(error)),
+                        posix::errorKind(error));
     }
 }
 
 void ImageWriteLock::flush()
 {
     if (::fsync(m_fd.get()) != 0)
-        throw HostError(QStringLiteral("cannot write %1: %2").arg(m_name, systemReason()));
+        posix::fail(QStringLiteral("cannot write"), m_name);
 }
 
 } // namespace vantrel

@@ -92,9 +92,16 @@ ToolResult runTool(const QString &tool, const QStringList &arguments, const QStr
     return result;
 }
 
+// What mtools says when the file or a directory on its way is not there.
+bool saysNotFound(const ToolResult &result)
+{
+    return result.err.contains("not found");
+}
+
 [[noreturn]] void failWith(const QString &verb, const QString &name, const ToolResult &result)
 {
-    throw HostError(QStringLiteral("%1 %2: %3").arg(verb, name, result.err));
+    throw HostError(QStringLiteral("%1 %2: %3").arg(verb, name, result.err),
+                    saysNotFound(result) ? ErrorKind::NotFound : ErrorKind::Other);
 }
 
 QString parentOf(const QString &inside)
@@ -163,7 +170,7 @@ std::optional<MtoolsDrive::Entry> MtoolsDrive::find(const QString &inside,
     const ToolResult listing = runTool(
         "mdir", {"-a", "-i", imageArgument(), "::" + joined(parentOf(inside), QString())}, name);
     if (listing.exitCode != 0) {
-        if (listing.err.contains("not found"))
+        if (saysNotFound(listing))
             return std::nullopt;
         failWith(QStringLiteral("cannot read"), name, listing);
     }
@@ -205,7 +212,8 @@ void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QS
         failWith(QStringLiteral("cannot read"), name, copy);
     // Given a directory, mcopy makes an empty one.
     if (QFileInfo(native).isDir())
-        throw HostError(QStringLiteral("cannot read %1: it is a directory").arg(name));
+        throw HostError(QStringLiteral("cannot read %1: it is a directory").arg(name),
+                        ErrorKind::IsDirectory);
 }
 
 bool MtoolsDrive::isReadOnly(const QString &inside, const QString &name) const
@@ -222,12 +230,14 @@ void MtoolsDrive::put(const QString &native, const QString &inside, const QStrin
 {
     const std::optional<Entry> old = find(inside, name);
     if (old && old->directory)
-        throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(name));
+        throw HostError(QStringLiteral("cannot write %1: it is a directory").arg(name),
+                        ErrorKind::IsDirectory);
     const QString verb = QStringLiteral("cannot write");
     // mtools would replace a read-only file without a word; Windows would
     // not, and neither does the program on a directory drive.
     if (old && isReadOnly(inside, name))
-        throw HostError(QStringLiteral("cannot write %1: the file is read-only").arg(name));
+        throw HostError(QStringLiteral("cannot write %1: the file is read-only").arg(name),
+                        ErrorKind::ReadOnly);
     if (!old) {
         const ToolResult copy =
             runTool("mcopy", {"-D", "o", "-i", imageArgument(), native, "::" + inside}, name);
@@ -255,7 +265,8 @@ void MtoolsDrive::put(const QString &native, const QString &inside, const QStrin
 void MtoolsDrive::remove(const QString &inside, const QString &name) const
 {
     if (isReadOnly(inside, name))
-        throw HostError(QStringLiteral("cannot delete %1: the file is read-only").arg(name));
+        throw HostError(QStringLiteral("cannot delete %1: the file is read-only").arg(name),
+                        ErrorKind::ReadOnly);
     const ToolResult removal = runTool("mdel", {"-i", imageArgument(), "::" + inside}, name);
     if (removal.exitCode != 0)
         failWith(QStringLiteral("cannot delete"), name, removal);

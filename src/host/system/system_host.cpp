@@ -29,22 +29,21 @@ using posix::PosixBinaryFile;
 
 namespace {
 
-// Opens a file with `access` without waiting: a FIFO would otherwise block
-// the open, and a device such as /dev/zero never ends. Only a regular file
-// is let through; `verb` starts the message for anything else ("cannot
-// copy /dev/zero: not a regular file").
+// Opens a file with `access` without waiting (see posix::openWithoutWaiting).
+// Only a regular file is let through; `verb` starts the message for
+// anything else ("cannot copy /dev/zero: not a regular file").
 Fd openRegularFile(const QString &native, const QString &name, int access, const QString &verb)
 {
-    Fd fd(::open(encoded(native).constData(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    struct stat info {};
+    Fd fd = posix::openWithoutWaiting(native, access, info);
     if (fd.get() < 0)
         fail(QStringLiteral("cannot open"), name);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        fail(QStringLiteral("cannot open"), name);
     if (S_ISDIR(info.st_mode))
-        throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name));
+        throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name),
+                        ErrorKind::IsDirectory);
     if (!S_ISREG(info.st_mode))
-        throw HostError(QStringLiteral("%1 %2: not a regular file").arg(verb, name));
+        throw HostError(QStringLiteral("%1 %2: not a regular file").arg(verb, name),
+                        ErrorKind::NotRegularFile);
     // Reads and writes of a regular file never wait anyway; clear the flag
     // so that the descriptor behaves as an ordinary one.
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
@@ -140,7 +139,8 @@ void SystemHost::deleteFile(const QString &path)
     if (::lstat(encoded(native).constData(), &info) != 0)
         fail(QStringLiteral("cannot delete"), path);
     if (S_ISDIR(info.st_mode))
-        throw HostError(QStringLiteral("cannot delete %1: it is a directory").arg(path));
+        throw HostError(QStringLiteral("cannot delete %1: it is a directory").arg(path),
+                        ErrorKind::IsDirectory);
     if (::unlink(encoded(native).constData()) != 0)
         fail(QStringLiteral("cannot delete"), path);
 }
@@ -154,9 +154,10 @@ std::int64_t SystemHost::fileLength(const QString &path)
     if (::stat(encoded(location.native).constData(), &info) != 0)
         fail(QStringLiteral("cannot find"), path);
     if (S_ISDIR(info.st_mode))
-        throw HostError(QStringLiteral("%1 is a directory").arg(path));
+        throw HostError(QStringLiteral("%1 is a directory").arg(path), ErrorKind::IsDirectory);
     if (!S_ISREG(info.st_mode))
-        throw HostError(QStringLiteral("cannot measure %1: not a regular file").arg(path));
+        throw HostError(QStringLiteral("cannot measure %1: not a regular file").arg(path),
+                        ErrorKind::NotRegularFile);
     return info.st_size;
 }
 
@@ -370,7 +371,8 @@ QString SystemHost::createTempFile(const QString &prefix)
     // would put the file at the root of the file system.
     if (tempPath.isEmpty() || !QFileInfo(tempPath).isDir())
         throw HostError(QStringLiteral("there is no temporary directory (TMPDIR is %1)")
-                            .arg(qEnvironmentVariable("TMPDIR")));
+                            .arg(qEnvironmentVariable("TMPDIR")),
+                        ErrorKind::NotFound);
     // Checked like any path: a TMPDIR that is not UTF-8 must not turn into
     // another directory.
     const QString directory = m_drives.toNative(tempPath);

@@ -19,6 +19,7 @@
 
 using namespace vantrel;
 using vantrel::test::hostError;
+using vantrel::test::hostErrorKind;
 using vantrel::test::ImageKind;
 using vantrel::test::runTool;
 using vantrel::test::ScopedVariable;
@@ -163,10 +164,20 @@ TEST(DiskImage, RefusesAPartitionThatIsMissingOrHoldsNoFat)
     writeFile(garbage, QByteArray(4096, 'x'));
     const QString tiny = dir.filePath("tiny.img");
     writeFile(tiny, "tiny");
+    // A table whose one FAT partition starts beyond the end of the file.
+    QByteArray table(512, '\0');
+    table[446 + 4] = 0x06;
+    table[446 + 8] = 1;
+    table[446 + 12] = 100;
+    table[510] = char(0x55);
+    table[511] = char(0xAA);
+    const QString cut = dir.filePath("cut.img");
+    writeFile(cut, table);
     struct Case {
         QString path;
         std::optional<int> partition;
         QString reason;
+        ErrorKind kind = ErrorKind::Other;
     };
     const Case cases[] = {
         {disk.path(), 3, "it has no partition 3 (its partitions: 1 (type 0x83), 2 (type 0x0c))"},
@@ -176,11 +187,15 @@ TEST(DiskImage, RefusesAPartitionThatIsMissingOrHoldsNoFat)
          "it holds one FAT volume and no partition table, so it has no partition 1"},
         {garbage, std::nullopt, "it holds neither a FAT volume nor a partition table"},
         {tiny, std::nullopt, "it is too short to hold a disk (4 bytes)"},
+        {cut, std::nullopt, "partition 1 reaches past the end of the image", ErrorKind::CutShort},
+        {dir.filePath("none.img"), std::nullopt, "No such file or directory", ErrorKind::NotFound},
+        {dir.path(), std::nullopt, "not a regular file", ErrorKind::IsDirectory},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.reason.toStdString());
         EXPECT_EQ(hostError([&] { inspectDiskImage(c.path, c.partition); }),
                   "cannot use the disk image " + c.path + ": " + c.reason);
+        EXPECT_EQ(hostErrorKind([&] { inspectDiskImage(c.path, c.partition); }), c.kind);
     }
 }
 

@@ -34,6 +34,7 @@ using vantrel::test::FakeHost;
 using vantrel::test::HeldImage;
 using vantrel::test::Hold;
 using vantrel::test::hostError;
+using vantrel::test::hostErrorKind;
 using vantrel::test::ImageKind;
 using vantrel::test::LogoBytes;
 using vantrel::test::runCommand;
@@ -230,6 +231,7 @@ TEST(ImageDrive, EveryFileServiceWorksInsideTheImage)
         EXPECT_EQ(hostError([&] { host.fileLength("C:\\none.sys"); }),
                   "cannot find C:\\none.sys: No such file or directory");
         EXPECT_EQ(hostError([&] { host.fileLength("C:\\WINDOWS"); }), "C:\\WINDOWS is a directory");
+        EXPECT_EQ(hostErrorKind([&] { host.fileLength("C:\\WINDOWS"); }), ErrorKind::IsDirectory);
 
         {
             const auto file = host.openBinary("C:\\logo.sys", FileAccess::Read);
@@ -238,6 +240,7 @@ TEST(ImageDrive, EveryFileServiceWorksInsideTheImage)
             EXPECT_EQ(QByteArray(reinterpret_cast<char *>(got), 4), bytes.right(4));
             EXPECT_EQ(hostError([&] { file->readAt(129076, got); }),
                       "cannot read C:\\logo.sys: the file ends at byte 129078");
+            EXPECT_EQ(hostErrorKind([&] { file->readAt(129076, got); }), ErrorKind::CutShort);
         }
         {
             // Written to a private copy, put back once at close.
@@ -257,10 +260,15 @@ TEST(ImageDrive, EveryFileServiceWorksInsideTheImage)
         EXPECT_EQ(drive.image.read("/logo.sys"), std::nullopt);
         EXPECT_EQ(hostError([&] { host.deleteFile("C:\\logo.sys"); }),
                   "cannot delete C:\\logo.sys: mdel: File \"::/logo.sys\" not found");
+        EXPECT_EQ(hostErrorKind([&] { host.deleteFile("C:\\logo.sys"); }), ErrorKind::NotFound);
         EXPECT_EQ(hostError([&] { host.copyFile("C:\\none.bmp", "C:\\logo.sys"); }),
                   "cannot read C:\\none.bmp: mcopy: File \"::/none.bmp\" not found");
+        EXPECT_EQ(hostErrorKind([&] { host.copyFile("C:\\none.bmp", "C:\\logo.sys"); }),
+                  ErrorKind::NotFound);
         EXPECT_EQ(hostError([&] { host.copyFile(drive.native("backup.sys"), "C:\\WINDOWS"); }),
                   "cannot write C:\\WINDOWS: it is a directory");
+        EXPECT_EQ(hostErrorKind([&] { host.copyFile(drive.native("backup.sys"), "C:\\WINDOWS"); }),
+                  ErrorKind::IsDirectory);
         EXPECT_EQ(drive.image.names("/"), (QStringList{"WINDOWS/", "new.sys"}));
 
         // Pictures are decoded from a private copy.
@@ -344,6 +352,10 @@ TEST(ImageDrive, LeavesAReadOnlyFileAlone)
               "cannot write C:\\windows\\logow.sys: the file is read-only");
     EXPECT_EQ(hostError([&] { host.deleteFile("C:\\WINDOWS\\LOGOW.SYS"); }),
               "cannot delete C:\\WINDOWS\\LOGOW.SYS: the file is read-only");
+    EXPECT_EQ(hostErrorKind([&] { host.copyFile(source, "C:\\windows\\logow.sys"); }),
+              ErrorKind::ReadOnly);
+    EXPECT_EQ(hostErrorKind([&] { host.deleteFile("C:\\WINDOWS\\LOGOW.SYS"); }),
+              ErrorKind::ReadOnly);
     EXPECT_EQ(drive.image.bytes(), before);
 }
 
@@ -405,6 +417,7 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
             const QString reason = hostError(write);
             EXPECT_TRUE(reason.startsWith("cannot write C:\\")) << reason.toStdString();
             EXPECT_TRUE(reason.endsWith(": " + inUse)) << reason.toStdString();
+            EXPECT_EQ(hostErrorKind(write), ErrorKind::InUse);
         }
         // Reading is still allowed: it changes nothing.
         host.copyFile("C:\\logo.sys", drive.native("copy.sys"));
@@ -426,10 +439,12 @@ TEST(ImageDrive, RefusesAnImageThatMayNotBeWritten)
         mode_t mode;
         test::ChildPrivileges privileges;
         const char *reason;
+        ErrorKind kind;
     };
     const Case cases[] = {
-        {0444, test::ChildPrivileges::Keep, "the disk image %1 is read-only"},
-        {0644, test::ChildPrivileges::Drop, "cannot open the disk image %1: Permission denied"},
+        {0444, test::ChildPrivileges::Keep, "the disk image %1 is read-only", ErrorKind::ReadOnly},
+        {0644, test::ChildPrivileges::Drop, "cannot open the disk image %1: Permission denied",
+         ErrorKind::NoPermission},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
@@ -449,6 +464,7 @@ TEST(ImageDrive, RefusesAnImageThatMayNotBeWritten)
                 EXPECT_EQ(hostError([&] { host.copyFile(source, "C:\\logo.sys"); }),
                           "cannot write C:\\logo.sys: " +
                               QString::fromLatin1(c.reason).arg(drive.image.path()));
+                EXPECT_EQ(hostErrorKind([&] { host.copyFile(source, "C:\\logo.sys"); }), c.kind);
                 // Reading is still allowed.
                 EXPECT_EQ(host.fileLength("C:\\logo.sys"), 8);
             },

@@ -30,6 +30,7 @@ using vantrel::test::directoryNames;
 using vantrel::test::fileBytes;
 using vantrel::test::handOver;
 using vantrel::test::hostError;
+using vantrel::test::hostErrorKind;
 using vantrel::test::runInChild;
 using vantrel::test::runUnprivileged;
 using vantrel::test::TempDrive;
@@ -284,13 +285,14 @@ TEST(ReplaceFile, RefusesAReadOnlyOrUnwritableDestination)
         mode_t mode;
         ChildPrivileges privileges;
         const char *reason;
+        ErrorKind kind;
     };
     const Case cases[] = {
-        {0444, ChildPrivileges::Keep, "the file is read-only"},
-        {0555, ChildPrivileges::Keep, "the file is read-only"},
-        {0400, ChildPrivileges::Drop, "the file is read-only"},
+        {0444, ChildPrivileges::Keep, "the file is read-only", ErrorKind::ReadOnly},
+        {0555, ChildPrivileges::Keep, "the file is read-only", ErrorKind::ReadOnly},
+        {0400, ChildPrivileges::Drop, "the file is read-only", ErrorKind::ReadOnly},
         // Writable by the group only, and the user is the owner.
-        {0464, ChildPrivileges::Drop, "Permission denied"},
+        {0464, ChildPrivileges::Drop, "Permission denied", ErrorKind::NoPermission},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
@@ -310,6 +312,9 @@ TEST(ReplaceFile, RefusesAReadOnlyOrUnwritableDestination)
                               host.replaceFile("C:\\WINDOWS\\logow.sys", ReplaceFrom::OldContent);
                           }),
                           QStringLiteral("cannot write C:\\WINDOWS\\logow.sys: %1").arg(c.reason));
+                EXPECT_EQ(
+                    hostErrorKind([&] { host.copyFile("C:\\pic.bmp", "C:\\WINDOWS\\logow.sys"); }),
+                    c.kind);
             },
             c.privileges);
         EXPECT_EQ(drive.read("WINDOWS/logow.sys"), "old");
@@ -525,6 +530,7 @@ TEST(SourcesAndTargets, MustBeRegularFiles)
                 limitFileSize(1 << 20);
                 TestSystemHost host;
                 EXPECT_EQ(hostError([&] { c.action(host); }), c.reason);
+                EXPECT_EQ(hostErrorKind([&] { c.action(host); }), ErrorKind::NotRegularFile);
             },
             ChildPrivileges::Keep, 20);
     }
@@ -587,9 +593,11 @@ TEST(DeleteFile, RemovesAFileAndRefusesMissingFilesAndDirectories)
     EXPECT_FALSE(drive.exists("LOGO.SYS"));
     EXPECT_EQ(hostError([&] { host.deleteFile("c:\\logo.sys"); }),
               "cannot delete c:\\logo.sys: No such file or directory");
+    EXPECT_EQ(hostErrorKind([&] { host.deleteFile("c:\\logo.sys"); }), ErrorKind::NotFound);
     drive.makeDirectory("logo.sys");
     EXPECT_EQ(hostError([&] { host.deleteFile("c:\\logo.sys"); }),
               "cannot delete c:\\logo.sys: it is a directory");
+    EXPECT_EQ(hostErrorKind([&] { host.deleteFile("c:\\logo.sys"); }), ErrorKind::IsDirectory);
     EXPECT_TRUE(drive.exists("logo.sys"));
 }
 
@@ -602,7 +610,8 @@ TEST(FileLength, MeasuresFilesAndFailsForMissingOnes)
     EXPECT_EQ(host.fileLength(drive.path("a.bmp")), 129077);
     EXPECT_EQ(hostError([&] { host.fileLength("C:\\b.bmp"); }),
               "cannot find C:\\b.bmp: No such file or directory");
-    EXPECT_FALSE(hostError([&] { host.fileLength("C:\\"); }).isEmpty());
+    EXPECT_EQ(hostErrorKind([&] { host.fileLength("C:\\b.bmp"); }), ErrorKind::NotFound);
+    EXPECT_EQ(hostErrorKind([&] { host.fileLength("C:\\"); }), ErrorKind::IsDirectory);
 }
 
 TEST(PathKind, TellsFilesDirectoriesOthersAndNothingApart)
@@ -637,6 +646,8 @@ TEST(PathKind, FailsWhenADirectoryOnTheWayMayNotBeSearched)
         TestSystemHost host;
         EXPECT_EQ(hostError([&] { host.pathKind("C:\\locked\\logo.sys"); }),
                   "cannot look at C:\\locked\\logo.sys: Permission denied");
+        EXPECT_EQ(hostErrorKind([&] { host.pathKind("C:\\locked\\logo.sys"); }),
+                  ErrorKind::NoPermission);
     });
     QFile::setPermissions(drive.path("locked"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -711,6 +722,7 @@ TEST(BinaryFile, ReadsAtTheCurrentPositionAndFailsPastTheEnd)
     std::uint8_t four[4] = {};
     EXPECT_EQ(hostError([&] { file->read(four); }),
               "cannot read C:\\f.bin: the file ends at byte 6");
+    EXPECT_EQ(hostErrorKind([&] { file->read(four); }), ErrorKind::CutShort);
 }
 
 TEST(BinaryFile, ReadOnlyAccessToAMissingFileFailsAndCreatesNothing)
@@ -831,7 +843,7 @@ TEST_F(TempDirectory, NoTempFileWhenTheTemporaryDirectoryIsMissing)
         SCOPED_TRACE(missing.toStdString());
         QFile(m_dir.path() + "/file").open(QIODevice::WriteOnly);
         qputenv("TMPDIR", missing.toUtf8());
-        EXPECT_FALSE(hostError([&] { host.createTempFile("Vog"); }).isEmpty());
+        EXPECT_EQ(hostErrorKind([&] { host.createTempFile("Vog"); }), ErrorKind::NotFound);
     }
     // Nothing was made anywhere else, the root included.
     EXPECT_EQ(directoryNames(m_dir.path()), QStringList{"file"});
