@@ -66,6 +66,8 @@ const char *kindName(ImageKind kind)
         return "superfloppy";
     case ImageKind::FixedVhd:
         return "fixed VHD";
+    case ImageKind::SuperfloppyVhd:
+        return "superfloppy VHD";
     }
     return "?";
 }
@@ -108,6 +110,13 @@ QByteArray vhdFooter(std::int64_t dataSize, std::uint32_t diskType)
     return footer;
 }
 
+void appendVhdFooter(const QString &path, std::int64_t dataSize)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::Append) || file.write(vhdFooter(dataSize, 2)) != 512)
+        throw std::runtime_error("cannot write the VHD footer");
+}
+
 TempImage::TempImage(ImageKind kind, const QString &fileName)
 {
     if (!m_dir.isValid())
@@ -126,11 +135,8 @@ TempImage::TempImage(ImageKind kind, const QString &fileName)
         m_volumeSize = 15 * kMiB;
         mustRun("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_path,
                              QString::number(m_volumeSize / 1024)});
-        if (kind == ImageKind::FixedVhd) {
-            QFile file(m_path);
-            if (!file.open(QIODevice::Append) || file.write(vhdFooter(16 * kMiB, 2)) != 512)
-                throw std::runtime_error("cannot write the VHD footer");
-        }
+        if (kind == ImageKind::FixedVhd)
+            appendVhdFooter(m_path, 16 * kMiB);
         break;
     case ImageKind::Fat32Disk:
         mustRun("truncate", {"-s", "40M", m_path});
@@ -143,9 +149,12 @@ TempImage::TempImage(ImageKind kind, const QString &fileName)
                              QString::number(m_volumeSize / 1024)});
         break;
     case ImageKind::Superfloppy:
+    case ImageKind::SuperfloppyVhd:
         mustRun("truncate", {"-s", "1440K", m_path});
         m_volumeSize = 1440 * 1024;
         mustRun("mkfs.fat", {"-F", "12", "-n", "WIN95", m_path});
+        if (kind == ImageKind::SuperfloppyVhd)
+            appendVhdFooter(m_path, m_volumeSize);
         break;
     }
 }

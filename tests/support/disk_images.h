@@ -27,6 +27,8 @@ enum class ImageKind {
     Superfloppy,
     // The FAT16 disk followed by the 512-byte footer of a fixed VHD.
     FixedVhd,
+    // The floppy's volume followed by the footer of a fixed VHD.
+    SuperfloppyVhd,
 };
 
 // "FAT16 disk", "fixed VHD"...: for SCOPED_TRACE and test names.
@@ -109,5 +111,9 @@ private:
 // The 512-byte footer of a fixed VHD (disk type 2) for `dataSize` bytes of
 // disk, or of a dynamic one (type 3).
 QByteArray vhdFooter(std::int64_t dataSize, std::uint32_t diskType);
+
+// Appends the footer of a fixed VHD for `dataSize` bytes to the file at
+// `path`. Throws std::runtime_error when it cannot.
+void appendVhdFooter(const QString &path, std::int64_t dataSize);
 
 } // namespace vantrel::test

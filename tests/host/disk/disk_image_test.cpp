@@ -52,6 +52,7 @@ TEST(DiskImage, FindsTheVolumeOfEachKind)
         {ImageKind::Fat32Disk, 2, 2 * kMiB, 38 * kMiB, "raw disk image", "FAT32"},
         {ImageKind::Superfloppy, 0, 0, 1440 * 1024, "superfloppy image", "FAT12"},
         {ImageKind::FixedVhd, 1, kMiB, 15 * kMiB, "fixed VHD", "FAT16"},
+        {ImageKind::SuperfloppyVhd, 0, 0, 1440 * 1024, "fixed VHD", "FAT12"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(test::kindName(c.kind));
@@ -173,6 +174,11 @@ TEST(DiskImage, RefusesAPartitionThatIsMissingOrHoldsNoFat)
     table[511] = char(0xAA);
     const QString cut = dir.filePath("cut.img");
     writeFile(cut, table);
+    // A fixed VHD whose partition ends one sector into the footer: it fits
+    // the file only when the footer is taken for data.
+    table[446 + 12] = 8;
+    const QString intoFooter = dir.filePath("into-footer.vhd");
+    writeFile(intoFooter, table + QByteArray(7 * 512, '\0') + test::vhdFooter(8 * 512, 2));
     struct Case {
         QString path;
         std::optional<int> partition;
@@ -188,6 +194,8 @@ TEST(DiskImage, RefusesAPartitionThatIsMissingOrHoldsNoFat)
         {garbage, std::nullopt, "it holds neither a FAT volume nor a partition table"},
         {tiny, std::nullopt, "it is too short to hold a disk (4 bytes)"},
         {cut, std::nullopt, "partition 1 reaches past the end of the image", ErrorKind::CutShort},
+        {intoFooter, std::nullopt, "partition 1 reaches past the end of the image",
+         ErrorKind::CutShort},
         {dir.filePath("none.img"), std::nullopt, "No such file or directory", ErrorKind::NotFound},
         {dir.path(), std::nullopt, "not a regular file", ErrorKind::IsDirectory},
     };
