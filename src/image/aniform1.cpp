@@ -234,32 +234,20 @@ void AniForm1::showStartEntry()
     Strt->setText(displayNumber(Spin->value()));
 }
 
-// Applies a starting entry typed into Strt: the number at the start of the
-// text, raised to 1 when negative and lowered to 256 when larger, shown in
-// the display format, then rounded into Spin. A value that rounds to 0 or
-// 256, or that cannot be read at all, is discarded and Strt shows Spin's
-// value again.
+// Applies a starting entry typed into Strt (readTypedStartEntry): Strt
+// shows the number read, and Spin takes the entry it rounds to. A number
+// that gives no entry is discarded and Strt shows Spin's value again.
 void AniForm1::Strt_LostFocus()
 {
-    const std::optional<double> typed = readNumber(Strt->text());
-    if (!typed) {
+    const TypedStartEntry typed = readTypedStartEntry(Strt->text());
+    if (!typed.entry) {
         showStartEntry();
         return;
     }
-    double x = *typed;
-    if (x < 0)
-        x = 1;
-    if (x > 256)
-        x = 256;
-    Strt->setText(displayNumber(x));
-    const double rounded = roundHalfToEven(x);
-    if (rounded < kMinStartEntry || rounded > kMaxStartEntry) {
-        showStartEntry();
-        return;
-    }
+    Strt->setText(typed.shown);
     // Raises Spin_Change, which shows the whole number, only when the
     // value changes.
-    Spin->setValue(int(rounded));
+    Spin->setValue(*typed.entry);
 }
 
 // Picks the source: only a file that passes the length test becomes Src.

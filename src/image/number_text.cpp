@@ -1,5 +1,7 @@
 #include "image/number_text.h"
 
+#include "codec/logo_format.h"
+
 #include <QList>
 
 #include <array>
@@ -189,6 +191,22 @@ double roundHalfToEven(double value)
     if (part < 0.5)
         return below;
     return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+TypedStartEntry readTypedStartEntry(QStringView text)
+{
+    const std::optional<double> typed = readNumber(text);
+    if (!typed)
+        return {};
+    double x = *typed;
+    if (x < 0)
+        x = 1;
+    if (x > 256)
+        x = 256;
+    const double rounded = roundHalfToEven(x);
+    if (rounded < kMinStartEntry || rounded > kMaxStartEntry)
+        return {displayNumber(x), std::nullopt};
+    return {displayNumber(x), int(rounded)};
 }
 
 namespace {
