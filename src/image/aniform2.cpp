@@ -2,6 +2,7 @@
 
 #include "codec/palette_rotation.h"
 #include "image/aniform1.h"
+#include "image/logo_copy.h"
 #include "ui/controls.h"
 #include "ui/window_placement.h"
 
@@ -154,20 +155,7 @@ void aniForm2::Form_Load()
         TailLen = static_cast<std::int16_t>(int(kHeaderBlockLength) - EntryPos - 4);
         RevFlag = maker->check1Value() == 1;
 
-        // The pixel area is held only while it is copied.
-        std::vector<std::uint8_t> pixels(kPixelAreaLength);
-        const std::unique_ptr<BinaryFile> in = host().openBinary(source, FileAccess::Read);
-        in->readAt(0, Header);
-        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
-            in->read(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
-        in->close();
-
-        const std::unique_ptr<BinaryFile> out = host().openBinary(TempName, FileAccess::ReadWrite);
-        out->writeAt(0, Header);
-        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
-            out->write(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
-        out->close();
-
+        Header = copyLogoByBlocks(host(), source, TempName);
         Image1->setPicture(host().loadPicture(TempName));
     } catch (...) {
         removeTempFile();
