@@ -25,8 +25,7 @@ constexpr int kSplashMs = 5000;
 QLabel *makePicture(QWidget *parent, const char *name, const QImage &picture, const TwipRect &place)
 {
     auto *image = new QLabel(parent);
-    image->setObjectName(QLatin1String(name));
-    image->setGeometry(place.pixels());
+    placeControl(*image, name, place);
     image->setPixmap(QPixmap::fromImage(picture));
     image->setScaledContents(true);
     return image;

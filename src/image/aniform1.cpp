@@ -99,8 +99,7 @@ void AniForm1::createControls()
     Command2->setFont(systemFont());
 
     Spin = new QScrollBar(Qt::Horizontal, this);
-    Spin->setObjectName(QStringLiteral("Spin"));
-    Spin->setGeometry(kSpin.pixels());
+    placeControl(*Spin, "Spin", kSpin);
     Spin->setRange(kMinStartEntry, kMaxStartEntry);
     Spin->setValue(kDefaultStartEntry);
     Spin->setSingleStep(1);
@@ -114,8 +113,7 @@ void AniForm1::createControls()
     Command3 = makeButton(this, "Command3", QStringLiteral("Run"), kCommand3);
 
     Check1 = new QCheckBox(QStringLiteral("Reverse Animated Pallette Entries"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(kCheck1.pixels());
+    placeControl(*Check1, "Check1", kCheck1);
 
     Label2 = makeWrappedLabel(this, "Label2", QStringLiteral("Starting Entry "), kLabel2,
                               Qt::AlignRight);

@@ -107,8 +107,7 @@ aniForm2::aniForm2(const FormContext &context) : Form(context)
 void aniForm2::createControls()
 {
     Image1 = new StretchedPicture(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(kImage1.pixels());
+    placeControl(*Image1, "Image1", kImage1);
 }
 
 void aniForm2::connectHandlers()

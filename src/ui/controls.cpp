@@ -18,12 +18,17 @@ constexpr int kTextBoxLength = 32767;
 
 } // namespace
 
+void placeControl(QWidget &control, const char *name, const TwipRect &place)
+{
+    control.setObjectName(QLatin1String(name));
+    control.setGeometry(place.pixels());
+}
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
                         const TwipRect &place)
 {
     auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(place.pixels());
+    placeControl(*button, name, place);
     button->setAutoDefault(false);
     return button;
 }
@@ -49,8 +54,7 @@ QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
                        const TwipRect &place)
 {
     auto *box = new QLineEdit(text, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(place.pixels());
+    placeControl(*box, name, place);
     box->setMaxLength(kTextBoxLength);
     return box;
 }
@@ -59,8 +63,7 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
                      const TwipRect &place)
 {
     auto *frame = new QGroupBox(caption, parent);
-    frame->setObjectName(QLatin1String(name));
-    frame->setGeometry(place.pixels());
+    placeControl(*frame, name, place);
     return frame;
 }
 

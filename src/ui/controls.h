@@ -4,10 +4,11 @@
 //
 // A window is a table of twips, as it was designed, and a createControls
 // that makes each control from its row here. Every maker names the control
-// after its field (tests find it by that name), converts its place to
-// pixels once (TwipRect::pixels) and gives it what the windows' controls
-// share: labels show plain text (plain_text.h), and a button never takes
-// Enter for itself, since Form answers Enter for the whole window.
+// after its field (tests find it by that name) and puts it at its place,
+// converted to pixels in one spot (placeControl), and gives it what the
+// windows' controls share: labels show plain text (plain_text.h), and a
+// button never takes Enter for itself, since Form answers Enter for the
+// whole window.
 //
 // The window around the controls gets its frame, its fixed size and
 // place, and its tab order from the helpers below; its grey background and
@@ -27,6 +28,11 @@ class QMenu;
 class QPushButton;
 
 namespace vantrel {
+
+// Names `control` `name` and puts it at its designed place `place`, in
+// pixels. Every maker here starts with it; a window places a control that
+// has no maker the same way.
+void placeControl(QWidget &control, const char *name, const TwipRect &place);
 
 // A button at its designed place, named `name`, showing `caption` in its
 // parent's font. Its autoDefault is off: the focus alone does not make it
