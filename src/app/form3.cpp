@@ -4,6 +4,7 @@
 #include "art/program_icon.h"
 #include "art/splash_art.h"
 #include "ui/classic_look.h"
+#include "ui/controls.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -21,13 +22,10 @@ constexpr TwipRect kImage1{-15, -15, 6015, 4095};
 
 constexpr int kSplashMs = 5000;
 
-const QColor kLightGrey(0xC0, 0xC0, 0xC0);
-
 QLabel *makePicture(QWidget *parent, const char *name, const QImage &picture, const TwipRect &place)
 {
     auto *image = new QLabel(parent);
-    image->setObjectName(QLatin1String(name));
-    image->setGeometry(place.pixels());
+    placeControl(*image, name, place);
     image->setPixmap(QPixmap::fromImage(picture));
     image->setScaledContents(true);
     return image;
@@ -48,19 +46,13 @@ Form3::Form3(const FormContext &context) : Form(context)
     // The caption names the window to the system; with no title bar it is
     // never drawn.
     setWindowTitle(QStringLiteral("Vantrel 95"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowFrame(*this, WindowFrame::Borderless);
     setWindowIcon(programIcon());
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    setClassicBackground(*this);
 
     createControls();
     connectHandlers();
-
-    const QRect place = kWindow.pixels();
-    setFixedSize(place.size());
-    move(place.topLeft());
+    setFixedPlace(*this, kWindow);
 }
 
 void Form3::createControls()
@@ -69,19 +61,9 @@ void Form3::createControls()
     // over an earlier one.
     Image1 = makePicture(this, "Image1", splashPicture(), kImage1);
 
-    Label1 = new QLabel(splashCaption(), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(kLabel1.pixels());
-    Label1->setTextFormat(Qt::PlainText);
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label1->setWordWrap(true);
+    Label1 = makeWrappedLabel(this, "Label1", splashCaption(), kLabel1, Qt::AlignHCenter);
     Label1->setFont(sansSerifFont(12, true));
-    const QPalette system = classicPalette();
-    QPalette opaque = Label1->palette();
-    opaque.setColor(QPalette::Window, system.color(QPalette::Base));
-    opaque.setColor(QPalette::WindowText, system.color(QPalette::WindowText));
-    Label1->setPalette(opaque);
-    Label1->setAutoFillBackground(true);
+    makeOpaque(*Label1);
 
     Image2 = makePicture(this, "Image2", badgeShadowPicture(), kImage2);
     Image3 = makePicture(this, "Image3", badgePicture(), kImage3);

@@ -4,6 +4,7 @@
 #include "art/program_icon.h"
 #include "art/splash_art.h"
 #include "ui/classic_look.h"
+#include "ui/controls.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -28,17 +29,7 @@ constexpr TwipRect kLabel5{840, 2160, 2775, 255};
 constexpr TwipRect kCredits{120, 2400, 3495, 1335};
 constexpr TwipRect kLabel6{120, 240, 3255, 975};
 
-const QColor kLightGrey(0xC0, 0xC0, 0xC0);
 const QColor kLinkBlue(0x00, 0x00, 0xFF);
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const TwipRect &place)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place.pixels());
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
 
 // Blue, bold and underlined, so that it reads as a link.
 void makeLink(QLabel &label)
@@ -75,45 +66,26 @@ info::info(const FormContext &context) : Form(context)
 {
     setObjectName(QStringLiteral("info"));
     setWindowTitle(QStringLiteral("Information..."));
-    // A fixed dialog frame: a title bar with the close box, nothing to
-    // resize, minimise or maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFrame(*this, WindowFrame::FixedDialog);
     setWindowIcon(programIcon());
     setFont(sansSerifFont(8.25, true));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    setClassicBackground(*this);
     m_picture = QPixmap::fromImage(creditsPicture());
 
     createControls();
     setFocusOrder();
     connectHandlers();
-
-    const QRect place = kWindow.pixels();
-    setFixedSize(place.size());
-    move(place.topLeft());
+    setFixedPlace(*this, kWindow);
 }
 
 void info::createControls()
 {
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(kCommand1.pixels());
-    Command1->setAutoDefault(false);
-    makeFlat(*Command1);
+    Command1 = makeFlatButton(this, "Command1", QStringLiteral("OK"), kCommand1);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Version 3.0.32"), kLabel1);
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setFont(sansSerifFont(9.75, true));
-    const QPalette system = classicPalette();
-    QPalette opaque = Label1->palette();
-    opaque.setColor(QPalette::Window, system.color(QPalette::Base));
-    opaque.setColor(QPalette::WindowText, system.color(QPalette::WindowText));
-    Label1->setPalette(opaque);
-    Label1->setAutoFillBackground(true);
+    makeOpaque(*Label1);
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("email:"), kLabel2);
     Label3 = makeLabel(this, "Label3", QLatin1String(brand::kMailAddress), kLabel3);
@@ -124,19 +96,13 @@ void info::createControls()
     for (QLabel *address : {Label3, Label5})
         fitAddress(*address, kWindow.pixels().width());
 
-    Credits = new QGroupBox(QStringLiteral("Credits"), this);
-    Credits->setObjectName(QStringLiteral("Credits"));
-    Credits->setGeometry(kCredits.pixels());
-    Label6 = makeLabel(Credits, "Label6", creditNote(), kLabel6);
-    Label6->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label6->setWordWrap(true);
+    Credits = makeFrame(this, "Credits", QStringLiteral("Credits"), kCredits);
+    Label6 = makeWrappedLabel(Credits, "Label6", creditNote(), kLabel6, Qt::AlignHCenter);
 }
 
 void info::setFocusOrder()
 {
-    QWidget *const order[] = {Command1, Label1, Label2, Label3, Label4, Label5, Credits, Label6};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chainTabOrder({Command1, Label1, Label2, Label3, Label4, Label5, Credits, Label6});
     Command1->setFocus();
 }
 

@@ -5,6 +5,7 @@
 #include "image/animate.h"
 #include "image/number_text.h"
 #include "ui/classic_look.h"
+#include "ui/controls.h"
 #include "ui/window_placement.h"
 
 #include <QCheckBox>
@@ -22,8 +23,9 @@ namespace {
 
 #include "image/aniform1_icon.xpm"
 
-// Twips, as the window was designed; 15 twips make one pixel.
-constexpr QSize kClientTwips{3600, 2850};
+// Twips, as the window was designed; 15 twips make one pixel. Form_Load
+// places the window.
+constexpr TwipRect kWindow{0, 0, 3600, 2850};
 constexpr TwipRect kSrc{120, 240, 2895, 375};
 constexpr TwipRect kCommand1{3120, 240, 375, 375};
 constexpr TwipRect kTarg{120, 960, 2895, 375};
@@ -62,39 +64,6 @@ QFont systemFont()
     return font;
 }
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const TwipRect &place)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(place.pixels());
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
-                       const TwipRect &place)
-{
-    auto *box = new QLineEdit(text, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(place.pixels());
-    // Paths of any length; the box scrolls.
-    box->setMaxLength(32767);
-    return box;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const TwipRect &place)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(place.pixels());
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // A caption too long for its label wraps at word boundaries.
-    label->setWordWrap(true);
-    return label;
-}
-
 QIcon makerIcon()
 {
     QIcon icon;
@@ -109,14 +78,10 @@ AniForm1::AniForm1(const FormContext &context) : Form(context)
 {
     setObjectName(QStringLiteral("AniForm1"));
     setWindowTitle(QStringLiteral("Animated Logo Utility"));
-    // A fixed single border: a title bar with the window menu, the close
-    // box and a minimise box, and nothing to resize or maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFrame(*this, WindowFrame::FixedSingle);
     setWindowIcon(makerIcon());
     setFont(sansSerifFont(8.25, false));
-    setFixedSize(kClientTwips / kTwipsPerPixel);
+    setFixedClientSize(*this, kWindow);
 
     createControls();
     setFocusOrder();
@@ -134,8 +99,7 @@ void AniForm1::createControls()
     Command2->setFont(systemFont());
 
     Spin = new QScrollBar(Qt::Horizontal, this);
-    Spin->setObjectName(QStringLiteral("Spin"));
-    Spin->setGeometry(kSpin.pixels());
+    placeControl(*Spin, "Spin", kSpin);
     Spin->setRange(kMinStartEntry, kMaxStartEntry);
     Spin->setValue(kDefaultStartEntry);
     Spin->setSingleStep(1);
@@ -149,23 +113,20 @@ void AniForm1::createControls()
     Command3 = makeButton(this, "Command3", QStringLiteral("Run"), kCommand3);
 
     Check1 = new QCheckBox(QStringLiteral("Reverse Animated Pallette Entries"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    Check1->setGeometry(kCheck1.pixels());
+    placeControl(*Check1, "Check1", kCheck1);
 
-    Label2 = makeLabel(this, "Label2", QStringLiteral("Starting Entry "), kLabel2);
-    Label2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Label2 = makeWrappedLabel(this, "Label2", QStringLiteral("Starting Entry "), kLabel2,
+                              Qt::AlignRight);
     Command4 = makeButton(this, "Command4", QStringLiteral("Test"), kCommand4);
-    Label3 = makeLabel(this, "Label3", kNoSource, kLabel3);
-    Label4 = makeLabel(this, "Label4", QStringLiteral("Target File"), kLabel4);
+    Label3 = makeWrappedLabel(this, "Label3", kNoSource, kLabel3, Qt::AlignLeft);
+    Label4 =
+        makeWrappedLabel(this, "Label4", QStringLiteral("Target File"), kLabel4, Qt::AlignLeft);
     Close = makeButton(this, "Close", QStringLiteral("Close"), kClose);
 }
 
 void AniForm1::setFocusOrder()
 {
-    QWidget *const order[] = {Src,  Command1, Targ,   Command2, Spin,
-                              Strt, Command3, Check1, Command4, Close};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chainTabOrder({Src, Command1, Targ, Command2, Spin, Strt, Command3, Check1, Command4, Close});
     Src->setFocus();
 }
 
@@ -229,15 +190,6 @@ void AniForm1::setCheck1Value(int value)
     }
 }
 
-void AniForm1::beep()
-{
-    try {
-        host().beep();
-    } catch (...) {
-        // The beep is the only signal there is; without it, silence.
-    }
-}
-
 QString AniForm1::setting(const QString &key, const QString &fallback)
 {
     try {
@@ -249,18 +201,12 @@ QString AniForm1::setting(const QString &key, const QString &fallback)
 
 void AniForm1::Form_Load()
 {
-    try {
-        const QSize screen = host().screenSizeTwips();
-        m_placement = new OuterPlacement(*this, [screen](QSize outer) {
-            // The right edge on the screen's vertical centre line, and a
-            // little above the horizontal one.
-            return QPointF(screen.width() / 2.0 - outer.width(),
-                           (screen.height() - outer.height()) / 2.0 - kAboveCentreTwips);
-        });
-        m_placement->place();
-    } catch (const std::exception &) {
-        // No screen to measure: the window opens where the system puts it.
-    }
+    placeOnScreen(*this, host(), [](QSize screen, QSize outer) {
+        // The right edge on the screen's vertical centre line, and a little
+        // above the horizontal one.
+        return QPointF(screen.width() / 2.0 - outer.width(),
+                       (screen.height() - outer.height()) / 2.0 - kAboveCentreTwips);
+    });
 
     try {
         Src->setText(forms().loadMainWindow().currentFile());
@@ -286,32 +232,20 @@ void AniForm1::showStartEntry()
     Strt->setText(displayNumber(Spin->value()));
 }
 
-// Applies a starting entry typed into Strt: the number at the start of the
-// text, raised to 1 when negative and lowered to 256 when larger, shown in
-// the display format, then rounded into Spin. A value that rounds to 0 or
-// 256, or that cannot be read at all, is discarded and Strt shows Spin's
-// value again.
+// Applies a starting entry typed into Strt (readTypedStartEntry): Strt
+// shows the number read, and Spin takes the entry it rounds to. A number
+// that gives no entry is discarded and Strt shows Spin's value again.
 void AniForm1::Strt_LostFocus()
 {
-    const std::optional<double> typed = readNumber(Strt->text());
-    if (!typed) {
+    const TypedStartEntry typed = readTypedStartEntry(Strt->text());
+    if (!typed.entry) {
         showStartEntry();
         return;
     }
-    double x = *typed;
-    if (x < 0)
-        x = 1;
-    if (x > 256)
-        x = 256;
-    Strt->setText(displayNumber(x));
-    const double rounded = roundHalfToEven(x);
-    if (rounded < kMinStartEntry || rounded > kMaxStartEntry) {
-        showStartEntry();
-        return;
-    }
+    Strt->setText(typed.shown);
     // Raises Spin_Change, which shows the whole number, only when the
     // value changes.
-    Spin->setValue(int(rounded));
+    Spin->setValue(*typed.entry);
 }
 
 // Picks the source: only a file that passes the length test becomes Src.
@@ -324,12 +258,8 @@ void AniForm1::Command1_Click()
         Dlg.FileName = QStringLiteral("*.BMP");
     Dlg.Filter = QStringLiteral("Bitmap Files (*.BMP)|*.BMP|Logo Files (*.SYS)|*.SYS|All Files "
                                 "(*.*)|*.*");
-    try {
-        host().showFileDialog(Dlg, FileDialogKind::Open);
-    } catch (const std::exception &) {
-        beep();
+    if (!showDialog(FileDialogKind::Open))
         return;
-    }
     std::int64_t length = 0;
     try {
         length = host().fileLength(Dlg.FileName);
@@ -351,16 +281,23 @@ void AniForm1::Command2_Click()
     Dlg.FileName = proposeTarget(Src->text());
     Dlg.Filter = QStringLiteral("Logo Files (*.SYS)|*.SYS|Bitmap Files (*.BMP)|*.BMP|All Files "
                                 "(*.*)|*.*");
-    try {
-        host().showFileDialog(Dlg, FileDialogKind::Save);
-    } catch (const std::exception &) {
-        beep();
+    if (!showDialog(FileDialogKind::Save))
         return;
-    }
     if (Dlg.FileName == Src->text())
         beep();
     else
         Targ->setText(Dlg.FileName);
+}
+
+bool AniForm1::showDialog(FileDialogKind kind)
+{
+    try {
+        host().showFileDialog(Dlg, kind);
+        return true;
+    } catch (const std::exception &) {
+        beep();
+        return false;
+    }
 }
 
 bool AniForm1::sourcePassesLengthTest()

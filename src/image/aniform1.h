@@ -24,8 +24,6 @@ class QScrollBar;
 
 namespace vantrel {
 
-class OuterPlacement;
-
 class AniForm1 : public Form {
     Q_OBJECT
 public:
@@ -79,6 +77,8 @@ private:
     void setFocusOrder();
     void connectHandlers();
 
+    // Shows Dlg as `kind`; false, having beeped, when showing it fails.
+    bool showDialog(FileDialogKind kind);
     // The length test on the Src text, answered with a beep when it fails.
     bool sourcePassesLengthTest();
     // Writes "Source", "Target", "Starting Entry" and "Reverse Palette", in
@@ -86,13 +86,9 @@ private:
     void writeSettings();
     // Strt shows Spin's value in the display format.
     void showStartEntry();
-    // The host's beep, which the window's handlers never let fail.
-    void beep();
     // A setting of the window's section, or `fallback` when none is stored
     // or the store cannot be read.
     QString setting(const QString &key, const QString &fallback);
-
-    OuterPlacement *m_placement = nullptr;
 };
 
 } // namespace vantrel

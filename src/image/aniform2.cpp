@@ -2,6 +2,8 @@
 
 #include "codec/palette_rotation.h"
 #include "image/aniform1.h"
+#include "image/logo_copy.h"
+#include "ui/controls.h"
 #include "ui/window_placement.h"
 
 #include <QCheckBox>
@@ -19,8 +21,9 @@ namespace vantrel {
 
 namespace {
 
-// Twips, as the window was designed; 15 twips make one pixel.
-constexpr QSize kClientTwips{8010, 6000};
+// Twips, as the window was designed; 15 twips make one pixel. Form_Load
+// places the window.
+constexpr TwipRect kWindow{0, 0, 8010, 6000};
 constexpr TwipRect kImage1{0, 0, 8010, 6000};
 
 constexpr int kTickMs = 70;
@@ -94,15 +97,21 @@ aniForm2::aniForm2(const FormContext &context) : Form(context)
 {
     setObjectName(QStringLiteral("aniForm2"));
     setWindowTitle(QStringLiteral("Example"));
-    // A fixed tool window: the small title bar with its close box, nothing
-    // to resize.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientTwips / kTwipsPerPixel);
+    setWindowFrame(*this, WindowFrame::FixedTool);
+    setFixedClientSize(*this, kWindow);
 
+    createControls();
+    connectHandlers();
+}
+
+void aniForm2::createControls()
+{
     Image1 = new StretchedPicture(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(kImage1.pixels());
+    placeControl(*Image1, "Image1", kImage1);
+}
+
+void aniForm2::connectHandlers()
+{
     Image1->installEventFilter(this);
 }
 
@@ -127,16 +136,10 @@ bool aniForm2::eventFilter(QObject *watched, QEvent *event)
 
 void aniForm2::Form_Load()
 {
-    try {
-        const QSize screen = host().screenSizeTwips();
-        auto *placement = new OuterPlacement(*this, [screen](QSize outer) {
-            return QPointF((screen.width() - outer.width()) / 2.0,
-                           (screen.height() - outer.height()) / 2.0);
-        });
-        placement->place();
-    } catch (const std::exception &) {
-        // No screen to measure: the window opens where the system puts it.
-    }
+    placeOnScreen(*this, host(), [](QSize screen, QSize outer) {
+        return QPointF((screen.width() - outer.width()) / 2.0,
+                       (screen.height() - outer.height()) / 2.0);
+    });
 
     try {
         const AniForm1 *maker = forms().find<AniForm1>();
@@ -151,20 +154,7 @@ void aniForm2::Form_Load()
         TailLen = static_cast<std::int16_t>(int(kHeaderBlockLength) - EntryPos - 4);
         RevFlag = maker->check1Value() == 1;
 
-        // The pixel area is held only while it is copied.
-        std::vector<std::uint8_t> pixels(kPixelAreaLength);
-        const std::unique_ptr<BinaryFile> in = host().openBinary(source, FileAccess::Read);
-        in->readAt(0, Header);
-        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
-            in->read(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
-        in->close();
-
-        const std::unique_ptr<BinaryFile> out = host().openBinary(TempName, FileAccess::ReadWrite);
-        out->writeAt(0, Header);
-        for (std::size_t piece = 0; piece < kPixelBlocks; ++piece)
-            out->write(std::span(pixels).subspan(piece * kPixelBlockLength, kPixelBlockLength));
-        out->close();
-
+        Header = copyLogoByBlocks(host(), source, TempName);
         Image1->setPicture(host().loadPicture(TempName));
     } catch (...) {
         removeTempFile();
@@ -195,11 +185,7 @@ void aniForm2::Timer1_Timer()
     } catch (const std::exception &) {
         // Failing again every 70 ms would help nobody: the preview ends.
         stopAndClose();
-        try {
-            host().beep();
-        } catch (...) {
-            // The beep is the only signal there is.
-        }
+        beep();
     }
 }
 

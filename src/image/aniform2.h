@@ -111,6 +111,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createControls();
+    void connectHandlers();
+
     // Deletes the temporary file once; true when it is gone. Throws nothing.
     bool removeTempFile();
     void stopAndClose();

@@ -1,5 +1,7 @@
 #include "image/number_text.h"
 
+#include "codec/logo_format.h"
+
 #include <QList>
 
 #include <array>
@@ -33,8 +35,6 @@ public:
         ++m_at;
         skipBlanks();
     }
-    qsizetype position() const { return m_at; }
-    void rewind(qsizetype to) { m_at = to; }
 
 private:
     void skipBlanks()
@@ -54,88 +54,113 @@ long long saturatingAppend(long long value, int digit)
     return value >= kBound ? kBound : value * 10 + digit;
 }
 
-} // namespace
-
-std::optional<double> readNumber(QStringView text)
-{
-    Cursor cursor(text);
-    std::string number;
+// The part of a number before its exponent, as read so far.
+struct Mantissa {
     bool negative = false;
-    if (cursor.peek() == u'+' || cursor.peek() == u'-') {
-        negative = cursor.peek() == u'-';
-        cursor.advance();
-    }
-    if (negative)
-        number += '-';
-
-    // The decimal position of the first significant digit, so that a
-    // number the double cannot hold can be told too large or too small.
+    // The sign, digits and point read, for std::from_chars.
+    std::string text;
+    int digits = 0;
+    // Whether a digit other than 0 came yet, and where the first one
+    // stands, so that a number the double cannot hold can be told too large
+    // or too small.
+    bool significant = false;
     long long leadingIntegerDigits = 0;
     long long leadingFractionZeros = 0;
-    bool significant = false;
-    int digits = 0;
+};
+
+// An optional sign; true when it is a minus.
+bool readSign(Cursor &cursor)
+{
+    if (cursor.peek() != u'+' && cursor.peek() != u'-')
+        return false;
+    const bool negative = cursor.peek() == u'-';
+    cursor.advance();
+    return negative;
+}
+
+// A run of digits, of the whole part or of the fraction.
+void readDigits(Cursor &cursor, Mantissa &mantissa, bool fraction)
+{
     while (isDigit(cursor.peek())) {
         const char c = char(cursor.peek().unicode());
-        significant = significant || c != '0';
-        if (significant)
-            ++leadingIntegerDigits;
-        number += c;
-        ++digits;
+        if (fraction && !mantissa.significant && c == '0')
+            ++mantissa.leadingFractionZeros;
+        mantissa.significant = mantissa.significant || c != '0';
+        if (!fraction && mantissa.significant)
+            ++mantissa.leadingIntegerDigits;
+        mantissa.text += c;
+        ++mantissa.digits;
         cursor.advance();
     }
-    if (cursor.peek() == u'.') {
-        number += '.';
-        cursor.advance();
-        while (isDigit(cursor.peek())) {
-            const char c = char(cursor.peek().unicode());
-            if (!significant && c == '0')
-                ++leadingFractionZeros;
-            significant = significant || c != '0';
-            number += c;
-            ++digits;
-            cursor.advance();
-        }
-    }
-    if (digits == 0)
-        return 0.0;
+}
 
-    long long exponent = 0;
-    if (cursor.peek() == u'e' || cursor.peek() == u'E') {
-        const qsizetype mark = cursor.position();
+// An optional sign, then the digits before and after an optional decimal
+// point.
+Mantissa readMantissa(Cursor &cursor)
+{
+    Mantissa mantissa;
+    mantissa.negative = readSign(cursor);
+    if (mantissa.negative)
+        mantissa.text += '-';
+    readDigits(cursor, mantissa, false);
+    if (cursor.peek() == u'.') {
+        mantissa.text += '.';
         cursor.advance();
-        bool exponentNegative = false;
-        if (cursor.peek() == u'+' || cursor.peek() == u'-') {
-            exponentNegative = cursor.peek() == u'-';
-            cursor.advance();
-        }
-        if (isDigit(cursor.peek())) {
-            while (isDigit(cursor.peek())) {
-                exponent = saturatingAppend(exponent, cursor.peek().unicode() - u'0');
-                cursor.advance();
-            }
-            if (exponentNegative)
-                exponent = -exponent;
-        } else {
-            // "1e" or "1e-": the exponent cannot start, the number ends
-            // before the letter.
-            cursor.rewind(mark);
-        }
+        readDigits(cursor, mantissa, true);
     }
-    if (!significant)
-        return negative ? -0.0 : 0.0;
-    number += 'e';
-    number += std::to_string(exponent);
+    return mantissa;
+}
+
+// The exponent after an "e" or "E" with an optional sign; 0 when there is
+// none. An exponent without digits ("1e", "1e-") counts as none.
+long long readExponent(Cursor &cursor)
+{
+    if (cursor.peek() != u'e' && cursor.peek() != u'E')
+        return 0;
+    cursor.advance();
+    const bool negative = readSign(cursor);
+    long long exponent = 0;
+    while (isDigit(cursor.peek())) {
+        exponent = saturatingAppend(exponent, cursor.peek().unicode() - u'0');
+        cursor.advance();
+    }
+    return negative ? -exponent : exponent;
+}
+
+// The mantissa times ten to the exponent as a double: std::nullopt when it
+// is too large for one, a zero of the number's sign when too small.
+std::optional<double> toDouble(Mantissa mantissa, long long exponent)
+{
+    const double zero = mantissa.negative ? -0.0 : 0.0;
+    if (!mantissa.significant)
+        return zero;
+    mantissa.text += 'e';
+    mantissa.text += std::to_string(exponent);
 
     double value = 0;
+    const std::string &number = mantissa.text;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc())
         return value;
     // Out of range: too large, or too small to be told from 0.
     const long long magnitude =
-        (leadingIntegerDigits > 0 ? leadingIntegerDigits : -leadingFractionZeros) + exponent;
+        (mantissa.leadingIntegerDigits > 0 ? mantissa.leadingIntegerDigits
+                                           : -mantissa.leadingFractionZeros) +
+        exponent;
     if (magnitude > 0)
         return std::nullopt;
-    return negative ? -0.0 : 0.0;
+    return zero;
+}
+
+} // namespace
+
+std::optional<double> readNumber(QStringView text)
+{
+    Cursor cursor(text);
+    const Mantissa mantissa = readMantissa(cursor);
+    if (mantissa.digits == 0)
+        return 0.0;
+    return toDouble(mantissa, readExponent(cursor));
 }
 
 QString displayNumber(double value)
@@ -189,6 +214,22 @@ double roundHalfToEven(double value)
     if (part < 0.5)
         return below;
     return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+TypedStartEntry readTypedStartEntry(QStringView text)
+{
+    const std::optional<double> typed = readNumber(text);
+    if (!typed)
+        return {};
+    double x = *typed;
+    if (x < 0)
+        x = 1;
+    if (x > 256)
+        x = 256;
+    const double rounded = roundHalfToEven(x);
+    if (rounded < kMinStartEntry || rounded > kMaxStartEntry)
+        return {displayNumber(x), std::nullopt};
+    return {displayNumber(x), int(rounded)};
 }
 
 namespace {

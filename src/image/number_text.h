@@ -1,8 +1,8 @@
 #pragma once
 
 // The rules of the animation maker that need no window: how a typed
-// starting entry is read, shown and rounded, how the stored settings are
-// judged, and which target name the target picker proposes.
+// starting entry is read, shown, bounded and rounded, how the stored
+// settings are judged, and which target name the target picker proposes.
 //
 // The maker's Strt box accepts any text. Its value is the number at the
 // start of the text, read the way a typed quantity is read: blanks
@@ -39,6 +39,22 @@ QString displayNumber(double value);
 // neighbour (0.5 -> 0, 1.5 -> 2, 2.5 -> 2, 255.5 -> 256). Exact for every
 // finite double.
 double roundHalfToEven(double value);
+
+// A starting entry typed into the maker's Strt box, as the box takes it:
+// the number at the start of the text (readNumber), raised to 1 when
+// negative and lowered to 256 when larger.
+struct TypedStartEntry {
+    // That number in the display format, for the box to show ("-5" shows
+    // " 1", "12.5" shows " 12.5"); empty when there is no number.
+    QString shown;
+    // The number rounded half to even (roundHalfToEven) when that is a
+    // starting entry, 1..255. std::nullopt when it rounds to 0 or 256 or
+    // the text holds a number too large to read: the typing is discarded.
+    std::optional<int> entry;
+};
+
+// The typed text `text` as a starting entry; see TypedStartEntry.
+TypedStartEntry readTypedStartEntry(QStringView text);
 
 // The stored "Starting Entry" as a starting entry: a whole number 1..255
 // written in decimal digits, blanks around it allowed ("236", "007").

@@ -8,6 +8,7 @@
 #include "image/aniform1.h"
 #include "logo/viewer.h"
 #include "ui/classic_look.h"
+#include "ui/controls.h"
 #include "ui/plain_text.h"
 
 #include <QAction>
@@ -44,8 +45,6 @@ constexpr TwipRect kChstart{120, 240, 1695, 375};
 constexpr TwipRect kLabel2{4440, 2400, 1455, 255};
 constexpr TwipRect kOpen{120, 0, 4095, 3015};
 
-const QColor kLightGrey(0xC0, 0xC0, 0xC0);
-
 QString noFileCaption()
 {
     return QStringLiteral("No file selected. Please select a file.");
@@ -56,43 +55,6 @@ QString changeFailedMessage(LogoSlot slot, const QString &reason)
     return QStringLiteral("Vantrel could not change the %1 logo: %2").arg(slotName(slot), reason);
 }
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const TwipRect &place, bool flat = true)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(place.pixels());
-    button->setFont(sansSerifFont(8.25, false));
-    button->setAutoDefault(false);
-    if (flat)
-        makeFlat(*button);
-    return button;
-}
-
-QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
-                     const TwipRect &place)
-{
-    auto *frame = new QGroupBox(caption, parent);
-    frame->setObjectName(QLatin1String(name));
-    frame->setGeometry(place.pixels());
-    return frame;
-}
-
-QAction *makeAction(QMenu *menu, const char *name, const QString &caption)
-{
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-
-QMenu *makeMenu(QWidget *owner, const char *name, const QString &caption)
-{
-    auto *menu = new QMenu(caption, owner);
-    menu->setObjectName(QLatin1String(name));
-    menu->menuAction()->setObjectName(QLatin1String(name));
-    return menu;
-}
-
 } // namespace
 
 Form1::Form1(const FormContext &context) : MainWindow(context)
@@ -100,16 +62,9 @@ Form1::Form1(const FormContext &context) : MainWindow(context)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(brand::kName) + QStringLiteral(" Vantrel 32-bit"));
     setWindowIcon(programIcon());
-    // A fixed dialog frame: a title bar with the close box, nothing to
-    // resize, minimise or maximise.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFrame(*this, WindowFrame::FixedDialog);
     setFont(sansSerifFont(8.25, true));
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, kLightGrey);
-    setPalette(grey);
-    setAutoFillBackground(true);
+    setClassicBackground(*this);
 
     createMenus();
     createControls();
@@ -120,8 +75,7 @@ Form1::Form1(const FormContext &context) : MainWindow(context)
     const int menuHeight = menuBar->sizeHint().height();
     menuBar->setGeometry(0, 0, place.width(), menuHeight);
     client->setGeometry(0, menuHeight, place.width(), place.height());
-    setFixedSize(place.width(), menuHeight + place.height());
-    move(place.topLeft());
+    setFixedPlace(*this, kWindow, menuHeight);
 }
 
 void Form1::createControls()
@@ -129,7 +83,7 @@ void Form1::createControls()
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
 
-    vog = makeButton(client, "vog", QStringLiteral("Vog Animate"), kVog, false);
+    vog = makeButton(client, "vog", QStringLiteral("Vog Animate"), kVog);
 
     Frame2 = makeFrame(client, "Frame2", QStringLiteral("File Path"), kFrame2);
     Frame2->setFont(scriptFont(18, true));
@@ -137,23 +91,26 @@ void Form1::createControls()
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setFont(sansSerifFont(9.75, false));
 
-    Command8 = makeButton(client, "Command8", QStringLiteral("Edit bitmap"), kCommand8);
+    Command8 = makeFlatButton(client, "Command8", QStringLiteral("Edit bitmap"), kCommand8);
     Command8->setEnabled(false);
-    Command7 = makeButton(client, "Command7", QStringLiteral("Restore All"), kCommand7);
-    Command6 = makeButton(client, "Command6", QStringLiteral("Exit"), kCommand6);
-    Command4 = makeButton(client, "Command4", QStringLiteral("Help"), kCommand4);
-    Command1 = makeButton(client, "Command1", QStringLiteral("About"), kCommand1);
-    Op = makeButton(client, "Op", QStringLiteral("Open File"), kOp);
+    Command7 = makeFlatButton(client, "Command7", QStringLiteral("Restore All"), kCommand7);
+    Command6 = makeFlatButton(client, "Command6", QStringLiteral("Exit"), kCommand6);
+    Command4 = makeFlatButton(client, "Command4", QStringLiteral("Help"), kCommand4);
+    Command1 = makeFlatButton(client, "Command1", QStringLiteral("About"), kCommand1);
+    Op = makeFlatButton(client, "Op", QStringLiteral("Open File"), kOp);
 
     Frame1 = makeFrame(client, "Frame1", QString(), kFrame1);
-    Command5 = makeButton(Frame1, "Command5", QStringLiteral("Restore Turn Off"), kCommand5);
-    choff = makeButton(Frame1, "choff", QStringLiteral("Change Turn Off"), kChoff);
-    Command3 = makeButton(Frame1, "Command3", QStringLiteral("Restore Shutdown"), kCommand3);
-    chshut = makeButton(Frame1, "chshut", QStringLiteral("Change Shutdown"), kChshut);
-    Command2 = makeButton(Frame1, "Command2", QStringLiteral("Restore Startup"), kCommand2);
-    chstart = makeButton(Frame1, "chstart", QStringLiteral("Change Startup"), kChstart);
+    Command5 = makeFlatButton(Frame1, "Command5", QStringLiteral("Restore Turn Off"), kCommand5);
+    choff = makeFlatButton(Frame1, "choff", QStringLiteral("Change Turn Off"), kChoff);
+    Command3 = makeFlatButton(Frame1, "Command3", QStringLiteral("Restore Shutdown"), kCommand3);
+    chshut = makeFlatButton(Frame1, "chshut", QStringLiteral("Change Shutdown"), kChshut);
+    Command2 = makeFlatButton(Frame1, "Command2", QStringLiteral("Restore Startup"), kCommand2);
+    chstart = makeFlatButton(Frame1, "chstart", QStringLiteral("Change Startup"), kChstart);
     for (QPushButton *change : {choff, chshut, chstart})
         change->setEnabled(false);
+    // Buttons use the system's regular face, not the window's bold one.
+    for (QPushButton *button : client->findChildren<QPushButton *>())
+        button->setFont(sansSerifFont(8.25, false));
 
     Label2 = makeLabel(client, "Label2", QStringLiteral("Label2"), kLabel2);
     Label2->setVisible(false);
@@ -206,10 +163,8 @@ void Form1::createMenus()
 
 void Form1::setFocusOrder()
 {
-    QWidget *const order[] = {chstart,  Command2, chshut,   Command3, choff,    Command5, Op,
-                              Command1, Command4, Command6, Command7, Command8, vog};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chainTabOrder({chstart, Command2, chshut, Command3, choff, Command5, Op, Command1, Command4,
+                   Command6, Command7, Command8, vog});
     // chstart is disabled at start, so the first button that can take the
     // focus is Restore Startup.
     Command2->setFocus();

@@ -60,6 +60,66 @@ bool save(QWidget &window, const QDir &directory, const QString &name, QTextStre
     return true;
 }
 
+// Points the program's drive C, its settings and its temporary files into
+// `drive`, and puts the logo there as C:\sky.bmp. False, having said why,
+// when the logo cannot be written.
+bool prepareDrive(const QTemporaryDir &drive, QTextStream &err)
+{
+    qputenv("VANTREL_DRIVE_C", QFile::encodeName(drive.path()));
+    // The animation maker reads its settings: the user's are not shown.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(drive.filePath(QStringLiteral("config"))));
+    // And the preview's temporary file goes there too.
+    qputenv("TMPDIR", QFile::encodeName(drive.path()));
+    QDir(drive.path()).mkpath(QStringLiteral("WINDOWS"));
+    const QString logo = QDir(drive.path()).filePath(QStringLiteral("sky.bmp"));
+    if (!makeLogo().save(logo, "BMP")) {
+        err << "vantrel-screenshots: cannot write " << logo << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+// The preview seven steps into its 20-step cycle, stopped there so the
+// picture is the same on every run.
+bool savePreview(vantrel::Forms &forms, const QDir &directory, QTextStream &err)
+{
+    auto *preview = forms.find<vantrel::aniForm2>();
+    if (preview == nullptr) {
+        err << "vantrel-screenshots: the preview did not open" << Qt::endl;
+        return false;
+    }
+    preview->Timer1.reset();
+    for (int step = 0; step < 7; ++step)
+        preview->Rotate();
+    const bool ok = save(*preview, directory, QStringLiteral("aniform2.png"), err);
+    preview->Image1_Click();
+    return ok;
+}
+
+// Opens every window in turn and saves its picture into `directory`. True
+// when every picture was written.
+bool saveWindows(const QDir &directory, QTextStream &err)
+{
+    vantrel::DesktopHost host;
+    vantrel::Forms forms(host);
+    forms.setMainWindow<vantrel::Form1>();
+    // The splash's own timer never fires here: the pictures are taken long
+    // before its five seconds are up.
+    bool ok = save(forms.show<vantrel::Form3>(), directory, QStringLiteral("form3.png"), err);
+    auto &form1 = forms.show<vantrel::Form1>();
+    ok = save(form1, directory, QStringLiteral("form1.png"), err) && ok;
+    // A DOS path, so the picture shows the same caption on every machine.
+    form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
+    ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
+    ok = save(forms.show<vantrel::info>(), directory, QStringLiteral("info.png"), err) && ok;
+
+    auto &maker = forms.show<vantrel::AniForm1>();
+    maker.Targ->setText(QStringLiteral("C:\\sky.sys"));
+    ok = save(maker, directory, QStringLiteral("aniform1.png"), err) && ok;
+    maker.Command4->click();
+    return savePreview(forms, directory, err) && ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -84,47 +144,7 @@ int main(int argc, char *argv[])
         err << "vantrel-screenshots: cannot make a temporary drive" << Qt::endl;
         return 1;
     }
-    qputenv("VANTREL_DRIVE_C", QFile::encodeName(drive.path()));
-    // The animation maker reads its settings: the user's are not shown.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(drive.filePath(QStringLiteral("config"))));
-    // And the preview's temporary file goes there too.
-    qputenv("TMPDIR", QFile::encodeName(drive.path()));
-    QDir(drive.path()).mkpath(QStringLiteral("WINDOWS"));
-    const QString logo = QDir(drive.path()).filePath(QStringLiteral("sky.bmp"));
-    if (!makeLogo().save(logo, "BMP")) {
-        err << "vantrel-screenshots: cannot write " << logo << Qt::endl;
+    if (!prepareDrive(drive, err))
         return 1;
-    }
-
-    vantrel::DesktopHost host;
-    vantrel::Forms forms(host);
-    forms.setMainWindow<vantrel::Form1>();
-    // The splash's own timer never fires here: the pictures are taken long
-    // before its five seconds are up.
-    bool ok = save(forms.show<vantrel::Form3>(), directory, QStringLiteral("form3.png"), err);
-    auto &form1 = forms.show<vantrel::Form1>();
-    ok = save(form1, directory, QStringLiteral("form1.png"), err) && ok;
-    // A DOS path, so the picture shows the same caption on every machine.
-    form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
-    ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
-    ok = save(forms.show<vantrel::info>(), directory, QStringLiteral("info.png"), err) && ok;
-
-    auto &maker = forms.show<vantrel::AniForm1>();
-    maker.Targ->setText(QStringLiteral("C:\\sky.sys"));
-    ok = save(maker, directory, QStringLiteral("aniform1.png"), err) && ok;
-
-    // The preview seven steps into its 20-step cycle, stopped there so the
-    // picture is the same on every run.
-    maker.Command4->click();
-    if (auto *preview = forms.find<vantrel::aniForm2>()) {
-        preview->Timer1.reset();
-        for (int step = 0; step < 7; ++step)
-            preview->Rotate();
-        ok = save(*preview, directory, QStringLiteral("aniform2.png"), err) && ok;
-        preview->Image1_Click();
-    } else {
-        err << "vantrel-screenshots: the preview did not open" << Qt::endl;
-        ok = false;
-    }
-    return ok ? 0 : 1;
+    return saveWindows(directory, err) ? 0 : 1;
 }

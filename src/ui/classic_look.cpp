@@ -14,6 +14,22 @@ const QColor kButtonLight(0xDF, 0xDF, 0xDF);
 const QColor kWindow(0xFF, 0xFF, 0xFF);
 const QColor kHighlight(0x00, 0x00, 0x80);
 
+// The first of `families` installed, or a face of `hint`; every attribute
+// is set, so that nothing is taken over from the font of the widget's
+// parent.
+QFont faceOf(const QStringList &families, QFont::StyleHint hint, qreal pointSize, bool bold,
+             bool italic)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setStyleHint(hint);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(false);
+    return font;
+}
+
 } // namespace
 
 QPalette classicPalette()
@@ -50,34 +66,20 @@ void applyClassicLook(QApplication &app)
 
 QFont sansSerifFont(qreal pointSize, bool bold)
 {
-    QFont font;
     // Qt takes the first family it finds; the later names are the faces
     // that share MS Sans Serif's metrics best on a typical Linux desktop.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    // Every attribute is set, so that nothing is taken over from the
-    // font of the widget's parent.
-    font.setBold(bold);
-    font.setItalic(false);
-    font.setUnderline(false);
-    return font;
+    return faceOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")},
+                  QFont::SansSerif, pointSize, bold, false);
 }
 
 QFont scriptFont(qreal pointSize, bool italic)
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("Brush Script MT"), QStringLiteral("Brush Script Std"),
-                      QStringLiteral("URW Chancery L"), QStringLiteral("Z003"),
-                      QStringLiteral("TeX Gyre Chorus"), QStringLiteral("Comic Neue")});
-    font.setStyleHint(QFont::Cursive);
-    font.setPointSizeF(pointSize);
-    font.setBold(false);
-    font.setItalic(italic);
-    font.setUnderline(false);
-    return font;
+    return faceOf({QStringLiteral("Brush Script MT"), QStringLiteral("Brush Script Std"),
+                   QStringLiteral("URW Chancery L"), QStringLiteral("Z003"),
+                   QStringLiteral("TeX Gyre Chorus"), QStringLiteral("Comic Neue")},
+                  QFont::Cursive, pointSize, false, italic);
 }
 
 void makeFlat(QPushButton &button)
@@ -86,6 +88,23 @@ void makeFlat(QPushButton &button)
         QStringLiteral("QPushButton { background-color: white; border: 1px solid black; }"
                        "QPushButton:pressed { background-color: #C0C0C0; }"
                        "QPushButton:disabled { color: #808080; }"));
+}
+
+void setClassicBackground(QWidget &window)
+{
+    QPalette grey = window.palette();
+    grey.setColor(QPalette::Window, kButtonFace);
+    window.setPalette(grey);
+    window.setAutoFillBackground(true);
+}
+
+void makeOpaque(QWidget &control)
+{
+    QPalette opaque = control.palette();
+    opaque.setColor(QPalette::Window, kWindow);
+    opaque.setColor(QPalette::WindowText, Qt::black);
+    control.setPalette(opaque);
+    control.setAutoFillBackground(true);
 }
 
 } // namespace vantrel

@@ -2,13 +2,15 @@
 
 // The look of a Windows 95 program, in one place: the Windows widget style,
 // the grey system palette, the fonts the windows were designed with (or
-// the nearest ones this machine has), and the flat buttons.
+// the nearest ones this machine has), the flat buttons and the opaque
+// labels.
 
 #include <QFont>
 #include <QPalette>
 
 class QApplication;
 class QPushButton;
+class QWidget;
 
 namespace vantrel {
 
@@ -30,5 +32,13 @@ QFont scriptFont(qreal pointSize, bool italic);
 // A flat button: one black line around a face in the system window colour
 // (white) instead of the raised 3-D bevel.
 void makeFlat(QPushButton &button);
+
+// Gives `window` the light grey background of classicPalette(), filled
+// whatever the application's palette: a window with the classic look.
+void setClassicBackground(QWidget &window);
+
+// Shows `control` in the window-text colour on an opaque window-background
+// (white) field of classicPalette(), over whatever lies beneath it.
+void makeOpaque(QWidget &control);
 
 } // namespace vantrel

@@ -36,6 +36,15 @@ QPushButton *Form::defaultButton() const
     return m_defaultButton;
 }
 
+void Form::beep() const noexcept
+{
+    try {
+        host().beep();
+    } catch (...) {
+        // The beep is the only signal there is; without it, silence.
+    }
+}
+
 void Form::keyPressEvent(QKeyEvent *event)
 {
     // Buttons, check boxes, scroll bars and one-line text boxes leave Enter

@@ -83,6 +83,10 @@ protected:
     Host &host() const { return m_context.host; }
     Forms &forms() const { return m_context.forms; }
 
+    // The host's beep, for windows whose only signal is a beep: a beep that
+    // fails is silence. Throws nothing.
+    void beep() const noexcept;
+
     // Enter and Return press the focused button or the default button; see
     // the overview above. Other keys go to QWidget.
     void keyPressEvent(QKeyEvent *event) override;

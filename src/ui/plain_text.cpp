@@ -1,5 +1,7 @@
 #include "ui/plain_text.h"
 
+#include "ui/controls.h"
+
 #include <QLabel>
 
 namespace vantrel {
@@ -9,8 +11,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, con
     auto *label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
     label->setText(caption);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(place.pixels());
+    placeControl(*label, name, place);
     return label;
 }
 

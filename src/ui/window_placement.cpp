@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <cmath>
+#include <exception>
+#include <utility>
 
 namespace vantrel {
 
@@ -40,6 +42,18 @@ bool OuterPlacement::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QObject::eventFilter(watched, event);
+}
+
+void placeOnScreen(QWidget &window, Host &host, ScreenRule rule)
+{
+    try {
+        const QSize screen = host.screenSizeTwips();
+        auto *placement = new OuterPlacement(
+            window, [screen, rule = std::move(rule)](QSize outer) { return rule(screen, outer); });
+        placement->place();
+    } catch (const std::exception &) {
+        // No screen to measure: the window opens where the system puts it.
+    }
 }
 
 } // namespace vantrel

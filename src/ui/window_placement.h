@@ -22,6 +22,8 @@ class QWidget;
 
 namespace vantrel {
 
+class Host;
+
 class OuterPlacement : public QObject {
 public:
     // Where the outer window's top-left corner goes, in twips, given the
@@ -51,5 +53,15 @@ private:
     Rule m_rule;
     bool m_placedWithFrame = false;
 };
+
+// Where a window's outer top-left corner goes on the screen, in twips,
+// given the screen's size and the outer window's size, both in twips.
+using ScreenRule = std::function<QPointF(QSize screenTwips, QSize outerTwips)>;
+
+// Places `window` by `rule` on the screen the host measures, now and once
+// more when its frame is first reported (OuterPlacement). When the host has
+// no screen to measure, the window is left where the system puts it.
+// Throws nothing.
+void placeOnScreen(QWidget &window, Host &host, ScreenRule rule);
 
 } // namespace vantrel

@@ -1,6 +1,6 @@
 // The animation maker's rules without a window: reading a typed number,
-// the display format, rounding halves to even, the stored settings and the
-// target proposal.
+// the display format, rounding halves to even, the typed starting entry,
+// the stored settings and the target proposal.
 
 #include "image/number_text.h"
 #include "support/qt_print.h"
@@ -119,6 +119,30 @@ TEST(RoundHalfToEven, HalvesGoToTheEvenNeighbour)
     for (const auto &[value, rounded] : cases) {
         SCOPED_TRACE(value);
         EXPECT_EQ(roundHalfToEven(value), rounded);
+    }
+}
+
+TEST(TypedStartEntry, ShowsTheBoundedNumberAndTakesItRoundedWhenItIsAnEntry)
+{
+    struct Case {
+        const char16_t *typed;
+        const char *shown;
+        std::optional<int> entry;
+    };
+    const Case cases[] = {
+        {u"100", " 100", 100},    {u"-5", " 1", 1},       {u"0", " 0", {}},
+        {u"abc", " 0", {}},       {u"255", " 255", 255},  {u"256", " 256", {}},
+        {u"300", " 256", {}},     {u"12.5", " 12.5", 12}, {u"13.5", " 13.5", 14},
+        {u"0.7", " 0.7", 1},      {u".5", " 0.5", {}},    {u"254.5", " 254.5", 254},
+        {u"255.5", " 255.5", {}}, {u"-0", " 0", {}},      {u" 1 2 ", " 12", 12},
+        {u"1e999", "", {}},       {u"-1e999", "", {}},    {u"42abc", " 42", 42},
+    };
+    for (const Case &c : cases) {
+        const QString text = QString::fromUtf16(c.typed);
+        SCOPED_TRACE(text.toStdString());
+        const TypedStartEntry typed = readTypedStartEntry(text);
+        EXPECT_EQ(typed.shown, QString::fromLatin1(c.shown));
+        EXPECT_EQ(typed.entry, c.entry);
     }
 }
 
