@@ -5,16 +5,23 @@
 //     environment_probe fork     the same, then lets a forked child exit
 //                                normally and prints whether the root is
 //                                still there afterwards
+//     environment_probe leave    the same, then leaves a temporary directory
+//                                holding a name that is not UTF-8, which Qt
+//                                cannot remove, as a test's TempDrive can
 //
 // Links the test support library like every test does, so that it gets
 // its directories the same way.
 
 #include "support/test_environment.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +46,14 @@ int main(int argc, char *argv[])
         struct stat info {};
         const bool present = ::stat(vantrel::test::testEnvironmentRoot().c_str(), &info) == 0;
         std::printf("after-child=%s\n", present ? "present" : "gone");
+    }
+    if (argc > 1 && std::strcmp(argv[1], "leave") == 0) {
+        const QTemporaryDir left;
+        const int fd = ::open((QFile::encodeName(left.path()) + "/\xff.bmp").constData(),
+                              O_WRONLY | O_CREAT, 0600);
+        if (fd < 0)
+            return 1;
+        ::close(fd);
     }
     return 0;
 }

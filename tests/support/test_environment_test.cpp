@@ -8,8 +8,13 @@
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -23,10 +28,16 @@ QString root()
     return QString::fromStdString(testEnvironmentRoot());
 }
 
-// Runs the probe and returns what it reported, NAME -> value.
-QMap<QString, QString> probe(const QStringList &arguments)
+// Runs the probe, with TMPDIR set to `tmpdir` when given, and returns what
+// it reported, NAME -> value.
+QMap<QString, QString> probe(const QStringList &arguments, const QString &tmpdir = {})
 {
     QProcess process;
+    if (!tmpdir.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), tmpdir);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(VANTREL_ENVIRONMENT_PROBE), arguments);
     QMap<QString, QString> report;
     if (!process.waitForFinished(10000) || process.exitCode() != 0)
@@ -83,6 +94,19 @@ TEST(TestEnvironment, AForkedChildThatExitsLeavesTheDirectoriesToItsParent)
     const QMap<QString, QString> report = probe({"fork"});
     EXPECT_EQ(report.value("after-child").toStdString(), "present");
     EXPECT_FALSE(QFileInfo::exists(report.value("root")));
+}
+
+// Whatever a test leaves in the temporary directory, even a name Qt cannot
+// remove, goes with the process's own directories.
+TEST(TestEnvironment, LeavesNothingInTheTemporaryDirectoryItWasGiven)
+{
+    const QTemporaryDir tmpdir;
+    const QMap<QString, QString> report = probe({"leave"}, tmpdir.path());
+    EXPECT_TRUE(report.contains("root"));
+    std::vector<std::string> left;
+    for (const auto &entry : std::filesystem::directory_iterator(tmpdir.path().toStdString()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 } // namespace
