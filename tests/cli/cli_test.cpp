@@ -69,6 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "restoreSlot", {"restore", "everything"}, "vantrel-cli: unknown slot 'everything'"},
         UsageCase{"restoreNone", {"restore"}, "vantrel-cli: restore takes one slot, or all"},
+        // Too many operands, for each command that takes a fixed number
+        // (animate, convert, export, undo, setup: in their own tests).
+        UsageCase{"installMore",
+                  {"install", "startup", "a.bmp", "b.bmp"},
+                  "vantrel-cli: install takes a slot and a file"},
+        UsageCase{"restoreMore",
+                  {"restore", "startup", "shutdown"},
+                  "vantrel-cli: restore takes one slot, or all"},
         // Each kind of misuse of an option, worded once for every command.
         UsageCase{"unknownOption", {"where", "-x"}, "vantrel-cli: unknown option '-x'"},
         UsageCase{"flagValue",
