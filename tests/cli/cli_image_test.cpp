@@ -217,6 +217,29 @@ TEST_F(CliImage, CheckWarnsOfAnimatedColoursThatAlsoStandStill)
         << run.out.toStdString();
 }
 
+// A colour shared by several entries of the range is one warning, with
+// the entries as ranges; entry 0's colour is the border's.
+TEST_F(CliImage, CheckWarnsOnceForEachColourTheRangeSharesWithAStillEntry)
+{
+    LogoBytes logo = animatedLogo();
+    for (const int entry : {248, 250, 251, 252, 253, 254, 255})
+        logo.setColour(entry, 0x00, 0x00, 0xaa);
+    for (const int entry : {3, 240, 241})
+        logo.setColour(entry, 0x11, 0x22, 0x33);
+    drive.write("logo.bmp", logo.bytes());
+    const CliRun run = runCommand({"check", "C:\\logo.bmp"});
+    EXPECT_TRUE(
+        run.out.contains("  animated pixels  520 of 128000\n"
+                         "  warning: entries 240, 241 have the colour of entry 3 (#112233): "
+                         "pixels of entry 3 stay still while those of entries 240, 241 "
+                         "cycle\n"
+                         "  warning: entries 248, 250 to 255 have the border colour "
+                         "(#0000AA): pixels of entry 0 stay still while those of entries "
+                         "248, 250 to 255 cycle\n"
+                         "  border colour"))
+        << run.out.toStdString();
+}
+
 TEST_F(CliImage, CheckRejectsATrueColourBitmap)
 {
     drive.write("photo.bmp", trueColourBitmap());
