@@ -43,7 +43,8 @@ const char kAnimateHelp[] =
     "integer from 1 to 255 (default 236), and palette entries S to 255 are the ones\n"
     "that cycle. With --reverse the pixel values S to 255 are mirrored, so that the\n"
     "colours travel the other way. The palette is copied unchanged. An existing\n"
-    "TARGET is overwritten but not truncated.\n";
+    "TARGET is overwritten but not truncated; one left longer than a logo bitmap\n"
+    "gets a warning, as Windows will not show it.\n";
 
 const char kCheckHelp[] =
     "usage: vantrel-cli check FILE...\n"

@@ -38,6 +38,21 @@ int CommandContext::fail(const QString &reason)
     return kExitFailed;
 }
 
+bool warnIfNotALogo(CommandContext &context, const QString &path)
+{
+    QString problem;
+    try {
+        problem = logoProblemOf(context.host(), path);
+    } catch (const HostError &) {
+        return false;
+    }
+    if (problem.isEmpty())
+        return false;
+    context.report("warning: " + path + " is not a logo bitmap (" + problem +
+                   "), so Windows will not show it");
+    return true;
+}
+
 void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)
 {
     const std::unique_ptr<Replacement> file = host.replaceFile(path, ReplaceFrom::Nothing);

@@ -94,6 +94,13 @@ void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
 // file cannot be read.
 QString logoProblemOf(Host &host, const QString &path);
 
+// Warns on standard error when the file at `path`, just written, is not a
+// logo bitmap, with check's reason ("warning: FILE is not a logo bitmap
+// (REASON), so Windows will not show it"): Windows passes over such a slot
+// file without a word. Returns whether it warned; a file that cannot be
+// read again gets no warning, the write having succeeded.
+bool warnIfNotALogo(CommandContext &context, const QString &path);
+
 // where (cli_where.cpp): prints the drive, the Windows directory, each slot
 // and what an interrupted write left beside one. Changes nothing.
 int whereCommand(const QStringList &arguments, CommandContext &context);
@@ -108,7 +115,7 @@ int restoreCommand(const QStringList &arguments, CommandContext &context);
 
 // animate (cli_animate.cpp): writes TARGET from the logo bitmap SOURCE as
 // AnimateLogo does; the starting entry must be an integer 1..255 (default
-// 236).
+// 236). Warns when TARGET is no logo bitmap, such as one left longer.
 int animateCommand(const QStringList &arguments, CommandContext &context);
 
 // check (cli_check.cpp): reports the length and the header fields of each

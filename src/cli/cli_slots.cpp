@@ -9,25 +9,6 @@ namespace vantrel {
 
 namespace {
 
-// Windows passes over a slot file that is not a logo bitmap without a word,
-// so an install of one is followed by a warning with the reason and the
-// command that makes a logo bitmap. The copy has succeeded by then; a file
-// that cannot be read again is left without a warning.
-void warnIfNotALogo(CommandContext &context, const QString &file)
-{
-    QString problem;
-    try {
-        problem = logoProblemOf(context.host(), file);
-    } catch (const HostError &) {
-        return;
-    }
-    if (!problem.isEmpty()) {
-        context.report("warning: " + file + " is not a logo bitmap (" + problem +
-                       "), so Windows will not show it");
-        context.report("'vantrel-cli convert " + file + " OUTPUT' makes one from any picture");
-    }
-}
-
 // A drive the user named often has no C:\vantrel\, and then there is
 // no stock picture to restore: say so, and what makes one.
 void explainMissingProgramDirectory(CommandContext &context)
@@ -52,7 +33,8 @@ int installCommand(const QStringList &arguments, CommandContext &context)
     failingAs(QStringLiteral("cannot install the %1 logo").arg(slotName(slot)), [&] {
         ChangeSlot(context.host(), slot, words[1], QueryWindowsDirectory(context.host()));
     });
-    warnIfNotALogo(context, words[1]);
+    if (warnIfNotALogo(context, words[1]))
+        context.report("'vantrel-cli convert " + words[1] + " OUTPUT' makes one from any picture");
     return kExitOk;
 }
 

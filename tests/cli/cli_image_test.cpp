@@ -89,6 +89,19 @@ TEST_F(CliImage, AnimateTakesTheStartingEntryAndReverseInAnyOrder)
     }
 }
 
+// The bytes of a longer target past the logo stay, so it is no logo
+// bitmap: said as install says it.
+TEST_F(CliImage, AnimateWarnsWhenTheTargetItLeavesIsNotALogo)
+{
+    drive.write("logo.bmp", LogoBytes().bytes());
+    drive.write("anim.bmp", QByteArray(129100, 'x'));
+    const CliRun run = runCommand({"animate", "C:\\logo.bmp", "C:\\anim.bmp"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.err, "vantrel-cli: warning: C:\\anim.bmp is not a logo bitmap (129100 bytes, "
+                       "expected 129078), so Windows will not show it\n");
+    EXPECT_EQ(drive.read("anim.bmp").mid(129078), QByteArray(22, 'x'));
+}
+
 TEST_F(CliImage, AnimateRefusesABadStartingEntryWithAUsageError)
 {
     drive.write("logo.bmp", LogoBytes().bytes());
