@@ -154,7 +154,7 @@ const Command kCommands[] = {
     {"restore", "startup|shutdown|switchoff|all", "put the default picture back", kRestoreHelp,
      restoreCommand, kMakesDefaultDrive},
     {"animate", "SOURCE TARGET [--start S] [--reverse]", "write an animated start-up logo",
-     kAnimateHelp, animateCommand, kMakesDefaultDrive},
+     kAnimateHelp, animateCommand, kMakesDefaultDriveForItsPaths},
     {"check", "FILE...", "tell whether files are logo bitmaps", kCheckHelp, checkCommand,
      kReadsDrive},
     {"convert", "INPUT OUTPUT [options]", "make a logo bitmap from any picture", kConvertHelp,

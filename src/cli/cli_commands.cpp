@@ -2,6 +2,9 @@
 
 #include "cli/console_host.h"
 #include "drive/default_drive.h"
+#include "host/system/drive_map.h"
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -11,8 +14,10 @@ CommandContext::CommandContext(CliContext &cli, unsigned needs)
 
 ConsoleHost &CommandContext::host()
 {
-    Q_ASSERT((m_needs & (kReadsDrive | kMakesDefaultDrive)) != 0);
-    if ((m_needs & kMakesDefaultDrive) != 0 && !m_driveMade) {
+    Q_ASSERT((m_needs & (kReadsDrive | kMakesDefaultDrive | kMakesDefaultDriveForItsPaths)) != 0);
+    const bool makesDrive = (m_needs & kMakesDefaultDrive) != 0 ||
+                            ((m_needs & kMakesDefaultDriveForItsPaths) != 0 && m_namesDriveC);
+    if (makesDrive && !m_driveMade) {
         m_driveMade = true;
         try {
             provisionDefaultDrive();
@@ -21,6 +26,13 @@ ConsoleHost &CommandContext::host()
         }
     }
     return m_host;
+}
+
+void CommandContext::usesPaths(const QStringList &paths)
+{
+    m_namesDriveC = std::any_of(paths.begin(), paths.end(), [](const QString &path) {
+        return DriveMap::isDosPath(path) && path.front().toUpper() == 'C';
+    });
 }
 
 void CommandContext::report(const QString &line)

@@ -36,6 +36,10 @@ enum CommandNeeds : unsigned {
     // It writes to drive C: the default drive is made first when it is
     // the one in use and missing.
     kMakesDefaultDrive = 1U << 1,
+    // It works on the paths it is given, which may or may not lie on drive
+    // C: the default drive is made as for kMakesDefaultDrive only once the
+    // command names a path of drive C (CommandContext::usesPaths).
+    kMakesDefaultDriveForItsPaths = 1U << 2,
 };
 
 // What a command works with: the console and, through host(), drive C
@@ -50,6 +54,11 @@ public:
     // failure to make it is reported and the command goes on, its own step
     // then failing with its own reason.
     ConsoleHost &host();
+
+    // Tells a command of kMakesDefaultDriveForItsPaths the paths it is to
+    // work on, before its first call of host(): one on drive C ("C:\...",
+    // in either case) makes it need the default drive.
+    void usesPaths(const QStringList &paths);
 
     // Writes "vantrel-cli: <line>" on standard error, after what the
     // command has printed so far.
@@ -70,6 +79,7 @@ private:
     ConsoleHost &m_host;
     unsigned m_needs;
     bool m_driveMade = false;
+    bool m_namesDriveC = false;
     QString m_advice;
 };
 

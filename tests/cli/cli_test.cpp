@@ -553,6 +553,7 @@ TEST(CliProgram, MakesTheDefaultDriveOnlyForCommandsThatChangeSomething)
         {"install", "--help"},
         {"restore", "-h"},
         {"animate", "--help"},
+        {"animate", "logo.bmp", "/nowhere/out.bmp"},
         {"install", "startup"},
         {"frobnicate"},
         {"backups"},
@@ -575,8 +576,10 @@ TEST(CliProgram, MakesTheDefaultDriveOnlyForCommandsThatChangeSomething)
                 << run.out.constData();
         }
     }
-    for (const std::vector<QByteArray> &changing :
-         {std::vector<QByteArray>{"restore", "all"}, {"setup"}, {"undo", "startup"}}) {
+    for (const std::vector<QByteArray> &changing : {std::vector<QByteArray>{"restore", "all"},
+                                                    {"setup"},
+                                                    {"undo", "startup"},
+                                                    {"animate", "logo.bmp", "c:\\out.bmp"}}) {
         SCOPED_TRACE(changing[0].constData());
         QTemporaryDir data;
         runProgram(changing, here.path(), std::nullopt, data.path());
