@@ -32,9 +32,10 @@ const char kInstallHelp[] =
 
 const char kRestoreHelp[] =
     "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
-    "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
-    "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
-    "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
+    "startup deletes C:\\logo.sys (with none there it is at its default already);\n"
+    "shutdown and switchoff copy the stock picture from C:\\vantrel\\ back\n"
+    "(vantrel-cli setup makes it); all does the three and reports nothing.\n"
+    "What a slot held is kept first: see vantrel-cli undo.\n";
 
 const char kAnimateHelp[] =
     "usage: vantrel-cli animate SOURCE TARGET [--start S] [--reverse]\n"

@@ -119,8 +119,10 @@ int whereCommand(const QStringList &arguments, CommandContext &context);
 // warns when it is not a logo bitmap, as Windows will not show it.
 int installCommand(const QStringList &arguments, CommandContext &context);
 // restore (cli_slots.cpp): puts the default picture back into a slot, or
-// into all three without a word; a slot that fails gets the window's
-// message, then the reason.
+// into all three without a word; a start-up slot with no file is at its
+// default, said with the window's message. A shutdown or switch-off slot
+// that fails gets the window's message, then the reason; a start-up file
+// that stays gets the reason alone.
 int restoreCommand(const QStringList &arguments, CommandContext &context);
 
 // animate (cli_animate.cpp): writes TARGET from the logo bitmap SOURCE as

@@ -47,16 +47,26 @@ int restoreCommand(const QStringList &arguments, CommandContext &context)
         return kExitOk;
     }
     const LogoSlot slot = readSlot(words[0]);
-    const QString windows = QueryWindowsDirectory(context.host());
-    // The slot's own message comes first, word for word as the window shows
-    // it; the line after it says what really went wrong.
-    if (const std::optional<QString> reason = RestoreSlot(context.host(), slot, windows)) {
-        context.fail(*reason);
-        if (slot != LogoSlot::Startup)
-            explainMissingProgramDirectory(context);
-        return kExitFailed;
+    ConsoleHost &host = context.host();
+    const QString windows = QueryWindowsDirectory(host);
+    const std::optional<RestoreFailure> failure = restoreSlotSilently(host, slot, windows);
+    if (!failure)
+        return kExitOk;
+    // No start-up file to delete is the default a script asked for; the
+    // slot's message says so, word for word as the window shows it.
+    if (slotHoldsDefault(host, slot, windows)) {
+        context.out << restoreFailedMessage(slot) << "\n";
+        return kExitOk;
     }
-    return kExitOk;
+    // "Already set to default" would be false with the start-up file still
+    // there: the reason alone says what went wrong.
+    if (slot == LogoSlot::Startup)
+        return context.fail(failure->reason);
+    // The others' messages come first, then what really went wrong.
+    host.messageBox(restoreFailedMessage(slot));
+    context.fail(failure->reason);
+    explainMissingProgramDirectory(context);
+    return kExitFailed;
 }
 
 } // namespace vantrel

@@ -43,6 +43,18 @@ void restoreStep(Host &host, LogoSlot slot, const QString &windowsDirectory,
     keepThenReplace(host, slot, installedPath(slot, windowsDirectory), operation, replacement);
 }
 
+// One restore step, shown nothing; the failure when it failed.
+std::optional<RestoreFailure> tryRestore(Host &host, LogoSlot slot, const QString &windowsDirectory,
+                                         SlotOperation operation)
+{
+    try {
+        restoreStep(host, slot, windowsDirectory, operation);
+    } catch (const HostError &error) {
+        return RestoreFailure{slot, error.reason()};
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory)
@@ -53,13 +65,29 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory)
 {
+    const std::optional<RestoreFailure> failure =
+        tryRestore(host, slot, windowsDirectory, SlotOperation::Restore);
+    if (!failure)
+        return std::nullopt;
+    host.messageBox(restoreFailedMessage(slot));
+    return failure->reason;
+}
+
+std::optional<RestoreFailure> restoreSlotSilently(Host &host, LogoSlot slot,
+                                                  const QString &windowsDirectory)
+{
+    return tryRestore(host, slot, windowsDirectory, SlotOperation::Restore);
+}
+
+bool slotHoldsDefault(Host &host, LogoSlot slot, const QString &windowsDirectory)
+{
+    if (restoreAction(slot) != RestoreAction::DeleteInstalled)
+        return false;
     try {
-        restoreStep(host, slot, windowsDirectory, SlotOperation::Restore);
-    } catch (const HostError &error) {
-        host.messageBox(restoreFailedMessage(slot));
-        return error.reason();
+        return host.pathKind(installedPath(slot, windowsDirectory)) == PathKind::Missing;
+    } catch (const HostError &) {
+        return false;
     }
-    return std::nullopt;
 }
 
 void RestoreAllSlots(Host &host, const QString &windowsDirectory)

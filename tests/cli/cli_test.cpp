@@ -209,30 +209,32 @@ TEST(Cli, InstallReportsTheReasonWhenTheCopyFails)
 }
 
 // The slot's message comes first, word for word as the window shows it;
-// the line after it gives the real reason.
+// the line after it gives the real reason. A start-up slot with no file is
+// at its default, which is success; one whose file stays installed fails
+// with the reason alone, as "already set to default" would be false.
 TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
 {
     struct Case {
         const char *slot;
         ChildPrivileges privileges;
+        int code;
+        QString out;
         QString err;
     };
     const Case cases[] = {
-        {"startup", ChildPrivileges::Keep,
-         restoreFailedMessage(LogoSlot::Startup) +
-             "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n"},
-        {"shutdown", ChildPrivileges::Keep,
+        {"startup", ChildPrivileges::Keep, kExitOk, restoreFailedMessage(LogoSlot::Startup) + "\n",
+         ""},
+        {"shutdown", ChildPrivileges::Keep, kExitFailed, "",
          restoreFailedMessage(LogoSlot::Shutdown) +
              "\nvantrel-cli: cannot open C:\\vantrel\\logow.sys: No such file or directory\n"
              "vantrel-cli: C:\\vantrel\\ does not exist; 'vantrel-cli setup' makes it, with the "
              "drive's own pictures as the ones to restore\n"},
-        {"switchoff", ChildPrivileges::Keep,
+        {"switchoff", ChildPrivileges::Keep, kExitFailed, "",
          restoreFailedMessage(LogoSlot::SwitchOff) +
              "\nvantrel-cli: cannot write C:\\WINDOWS\\logos.sys: the file is read-only\n"},
         // The file is there, but the drive is not the user's to change.
-        {"startup", ChildPrivileges::Drop,
-         restoreFailedMessage(LogoSlot::Startup) +
-             "\nvantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
+        {"startup", ChildPrivileges::Drop, kExitFailed, "",
+         "vantrel-cli: cannot delete C:\\logo.sys: Permission denied\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.err.toStdString());
@@ -256,9 +258,9 @@ TEST(Cli, RestoreWritesTheSlotsMessageThenTheReasonAndFails)
                 if (c.privileges == ChildPrivileges::Drop)
                     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
                 const CliRun run = runCommand({"restore", c.slot});
-                EXPECT_EQ(run.code, kExitFailed);
+                EXPECT_EQ(run.code, c.code);
                 EXPECT_EQ(run.err, c.err);
-                EXPECT_EQ(run.out, "");
+                EXPECT_EQ(run.out, c.out);
             },
             c.privileges);
         QFile::setPermissions(drive.root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -624,10 +626,15 @@ TEST(CliProgram, ExitsWithTheCommandsStatus)
     QProcess cli;
     cli.start(VANTREL_CLI_PATH, {"restore", "startup"});
     ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    EXPECT_EQ(cli.readAllStandardOutput(), restoreFailedMessage(LogoSlot::Startup).toUtf8() + "\n");
+    EXPECT_EQ(cli.readAllStandardError(), "");
+
+    cli.start(VANTREL_CLI_PATH, {"install", "startup", "C:\\missing.bmp"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitCode(), 1);
-    EXPECT_EQ(cli.readAllStandardError(),
-              restoreFailedMessage(LogoSlot::Startup).toUtf8() +
-                  "\nvantrel-cli: cannot delete C:\\logo.sys: No such file or directory\n");
+    EXPECT_EQ(cli.readAllStandardError(), "vantrel-cli: cannot install the startup logo: cannot "
+                                          "open C:\\missing.bmp: No such file or directory\n");
 
     cli.start(VANTREL_CLI_PATH, {"restore", "all"});
     ASSERT_TRUE(cli.waitForFinished(20000));
