@@ -34,7 +34,8 @@ const char kRestoreHelp[] =
     "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
     "startup deletes C:\\logo.sys (with none there it is at its default already);\n"
     "shutdown and switchoff copy the stock picture from C:\\vantrel\\ back\n"
-    "(vantrel-cli setup makes it); all does the three and reports nothing.\n"
+    "(vantrel-cli setup makes it); all does the three, each whatever the one\n"
+    "before did, and reports each that failed.\n"
     "What a slot held is kept first: see vantrel-cli undo.\n";
 
 const char kAnimateHelp[] =

@@ -119,7 +119,7 @@ int whereCommand(const QStringList &arguments, CommandContext &context);
 // warns when it is not a logo bitmap, as Windows will not show it.
 int installCommand(const QStringList &arguments, CommandContext &context);
 // restore (cli_slots.cpp): puts the default picture back into a slot, or
-// into all three without a word; a start-up slot with no file is at its
+// into all three, reporting each step that failed; a start-up slot with no file is at its
 // default, said with the window's message. A shutdown or switch-off slot
 // that fails gets the window's message, then the reason; a start-up file
 // that stays gets the reason alone.

@@ -23,6 +23,28 @@ void explainMissingProgramDirectory(CommandContext &context)
                    "own pictures as the ones to restore");
 }
 
+// restore all: the window's Restore All, which shows nothing; here each
+// step that failed is reported with its reason, a start-up slot with no
+// file being at its default already.
+int restoreAll(CommandContext &context)
+{
+    ConsoleHost &host = context.host();
+    const QString windows = QueryWindowsDirectory(host);
+    bool failed = false;
+    bool stockFailed = false;
+    for (const RestoreFailure &failure : RestoreAllSlots(host, windows)) {
+        if (slotHoldsDefault(host, failure.slot, windows))
+            continue;
+        context.report(QStringLiteral("cannot restore the %1 logo: %2")
+                           .arg(slotName(failure.slot), failure.reason));
+        failed = true;
+        stockFailed = stockFailed || failure.slot != LogoSlot::Startup;
+    }
+    if (stockFailed)
+        explainMissingProgramDirectory(context);
+    return failed ? kExitFailed : kExitOk;
+}
+
 } // namespace
 
 int installCommand(const QStringList &arguments, CommandContext &context)
@@ -42,10 +64,8 @@ int restoreCommand(const QStringList &arguments, CommandContext &context)
 {
     const QStringList words =
         readOperands(arguments, 1, 1, QStringLiteral("restore takes one slot, or all"));
-    if (words[0].toLower() == "all") {
-        RestoreAllSlots(context.host(), QueryWindowsDirectory(context.host()));
-        return kExitOk;
-    }
+    if (words[0].toLower() == "all")
+        return restoreAll(context);
     const LogoSlot slot = readSlot(words[0]);
     ConsoleHost &host = context.host();
     const QString windows = QueryWindowsDirectory(host);

@@ -3,6 +3,7 @@
 #include "logo/backups.h"
 
 #include <string>
+#include <utility>
 
 namespace vantrel {
 
@@ -90,15 +91,16 @@ bool slotHoldsDefault(Host &host, LogoSlot slot, const QString &windowsDirectory
     }
 }
 
-void RestoreAllSlots(Host &host, const QString &windowsDirectory)
+std::vector<RestoreFailure> RestoreAllSlots(Host &host, const QString &windowsDirectory)
 {
+    // Restore All is silent by design: each step that can work does.
+    std::vector<RestoreFailure> failures;
     for (const LogoSlot slot : kAllSlots) {
-        try {
-            restoreStep(host, slot, windowsDirectory, SlotOperation::RestoreAll);
-        } catch (const HostError &) {
-            // Restore All is silent by design: each step that can work does.
-        }
+        if (std::optional<RestoreFailure> failure =
+                tryRestore(host, slot, windowsDirectory, SlotOperation::RestoreAll))
+            failures.push_back(std::move(*failure));
     }
+    return failures;
 }
 
 } // namespace vantrel

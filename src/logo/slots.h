@@ -23,6 +23,7 @@
 #include "logo/slot_table.h"
 
 #include <optional>
+#include <vector>
 
 namespace vantrel {
 
@@ -64,7 +65,8 @@ std::optional<RestoreFailure> restoreSlotSilently(Host &host, LogoSlot slot,
 bool slotHoldsDefault(Host &host, LogoSlot slot, const QString &windowsDirectory);
 
 // Restores all three slots in order, each step whether or not the one before
-// it worked, every failure ignored and nothing shown.
-void RestoreAllSlots(Host &host, const QString &windowsDirectory);
+// it worked, and shows nothing. Returns the steps that failed, in order, for
+// a caller that reports them; the window's Restore All ignores them.
+std::vector<RestoreFailure> RestoreAllSlots(Host &host, const QString &windowsDirectory);
 
 } // namespace vantrel
