@@ -3,6 +3,7 @@
 #include "cli/console_host.h"
 #include "drive/default_drive.h"
 #include "host/system/drive_map.h"
+#include "logo/slot_table.h"
 
 #include <algorithm>
 
@@ -38,7 +39,7 @@ void CommandContext::usesPaths(const QStringList &paths)
 void CommandContext::report(const QString &line)
 {
     out.flush();
-    err << "vantrel-cli: " << line << "\n";
+    err << "vantrel-cli: " << printedSpelling(line) << "\n";
     err.flush();
 }
 
@@ -48,6 +49,17 @@ int CommandContext::fail(const QString &reason)
     if (!m_advice.isEmpty())
         report(m_advice);
     return kExitFailed;
+}
+
+QString printedSpelling(QString text)
+{
+    for (const LogoSlot slot : kAllSlots) {
+        for (const QString &path : {changePath(slot, {}), stockPath(slot)}) {
+            if (path.startsWith(QStringLiteral("c:")))
+                text.replace(path, "C:" + path.mid(2));
+        }
+    }
+    return text;
 }
 
 bool warnIfNotALogo(CommandContext &context, const QString &path)

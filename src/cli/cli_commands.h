@@ -61,7 +61,7 @@ public:
     void usesPaths(const QStringList &paths);
 
     // Writes "vantrel-cli: <line>" on standard error, after what the
-    // command has printed so far.
+    // command has printed so far, its paths as printedSpelling spells them.
     void report(const QString &line);
 
     // Reports a failed operation, and the advice given for a failure at
@@ -103,6 +103,12 @@ void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
 // header as check does; empty when it is one. Throws HostError when the
 // file cannot be read.
 QString logoProblemOf(Host &host, const QString &path);
+
+// `text` with the paths of the slot table spelt as the command line prints
+// them: drive C as "C:" ("C:\vantrel\logos.sys", "C:\logo.sys"), where the
+// table keeps the lower-case spelling the slot operations use, and the
+// host's reasons repeat it.
+QString printedSpelling(QString text);
 
 // Warns on standard error when the file at `path`, just written, is not a
 // logo bitmap, with check's reason ("warning: FILE is not a logo bitmap

@@ -36,7 +36,7 @@ int restoreAll(CommandContext &context)
         if (slotHoldsDefault(host, failure.slot, windows))
             continue;
         context.report(QStringLiteral("cannot restore the %1 logo: %2")
-                           .arg(slotName(failure.slot), failure.reason));
+                           .arg(slotWord(failure.slot), failure.reason));
         failed = true;
         stockFailed = stockFailed || failure.slot != LogoSlot::Startup;
     }
@@ -52,7 +52,7 @@ int installCommand(const QStringList &arguments, CommandContext &context)
     const QStringList words =
         readOperands(arguments, 2, 2, QStringLiteral("install takes a slot and a file"));
     const LogoSlot slot = readSlot(words[0]);
-    failingAs(QStringLiteral("cannot install the %1 logo").arg(slotName(slot)), [&] {
+    failingAs(QStringLiteral("cannot install the %1 logo").arg(slotWord(slot)), [&] {
         ChangeSlot(context.host(), slot, words[1], QueryWindowsDirectory(context.host()));
     });
     if (warnIfNotALogo(context, words[1]))

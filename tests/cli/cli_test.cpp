@@ -319,8 +319,8 @@ TEST(Cli, RestoreAllReportsEachStepThatFailedAndFails)
     const std::pair<bool, QString> cases[] = {
         {false,
          "vantrel-cli: cannot restore the shutdown logo: cannot open C:\\vantrel\\logow.sys: "
-         "No such file or directory\nvantrel-cli: cannot restore the switch-off logo: "
-         "cannot open c:\\vantrel\\logos.sys: No such file or directory\n" +
+         "No such file or directory\nvantrel-cli: cannot restore the switchoff logo: "
+         "cannot open C:\\vantrel\\logos.sys: No such file or directory\n" +
              setup},
         {true, "vantrel-cli: cannot restore the startup logo: cannot delete C:\\logo.sys: it is a "
                "directory\n"},
@@ -358,7 +358,7 @@ TEST(Cli, WhereShowsTheDriveAndEachSlot)
                             "  (not installed: the default)");
     EXPECT_EQ(lines[4], "shutdown    C:\\WINDOWS\\logow.sys   " + drive.path("WINDOWS/logow.sys") +
                             "  (installed, 129078 bytes)");
-    EXPECT_EQ(lines[5], "switch-off  C:\\WINDOWS\\logos.sys   " + drive.path("WINDOWS/logos.sys") +
+    EXPECT_EQ(lines[5], "switchoff   C:\\WINDOWS\\logos.sys   " + drive.path("WINDOWS/logos.sys") +
                             "  (missing)");
 }
 
