@@ -1,9 +1,11 @@
 // The directories every test process is given: its own, in place before
 // the first test, and gone when it exits.
 
+#include "support/scoped_variable.h"
 #include "support/test_environment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
@@ -13,11 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
+using vantrel::test::ScopedVariable;
 using vantrel::test::testEnvironmentRoot;
 
 const char *const kVariables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
@@ -28,16 +29,10 @@ QString root()
     return QString::fromStdString(testEnvironmentRoot());
 }
 
-// Runs the probe, with TMPDIR set to `tmpdir` when given, and returns what
-// it reported, NAME -> value.
-QMap<QString, QString> probe(const QStringList &arguments, const QString &tmpdir = {})
+// Runs the probe and returns what it reported, NAME -> value.
+QMap<QString, QString> probe(const QStringList &arguments)
 {
     QProcess process;
-    if (!tmpdir.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), tmpdir);
-        process.setProcessEnvironment(environment);
-    }
     process.start(QStringLiteral(VANTREL_ENVIRONMENT_PROBE), arguments);
     QMap<QString, QString> report;
     if (!process.waitForFinished(10000) || process.exitCode() != 0)
@@ -100,13 +95,12 @@ TEST(TestEnvironment, AForkedChildThatExitsLeavesTheDirectoriesToItsParent)
 // remove, goes with the process's own directories.
 TEST(TestEnvironment, LeavesNothingInTheTemporaryDirectoryItWasGiven)
 {
-    const QTemporaryDir tmpdir;
-    const QMap<QString, QString> report = probe({"leave"}, tmpdir.path());
-    EXPECT_TRUE(report.contains("root"));
-    std::vector<std::string> left;
-    for (const auto &entry : std::filesystem::directory_iterator(tmpdir.path().toStdString()))
-        left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{});
+    const QTemporaryDir given;
+    {
+        const ScopedVariable tmpdir("TMPDIR", QFile::encodeName(given.path()));
+        ASSERT_TRUE(probe({"leave"}).contains("root"));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(QFile::encodeName(given.path()).toStdString()));
 }
 
 } // namespace
