@@ -637,16 +637,17 @@ TEST(CliProgram, ExitsWithTheCommandsStatus)
     EXPECT_EQ(cli.readAllStandardOutput(), restoreFailedMessage(LogoSlot::Startup).toUtf8() + "\n");
     EXPECT_EQ(cli.readAllStandardError(), "");
 
-    cli.start(VANTREL_CLI_PATH, {"install", "startup", "C:\\missing.bmp"});
-    ASSERT_TRUE(cli.waitForFinished(20000));
-    EXPECT_EQ(cli.exitCode(), 1);
-    EXPECT_EQ(cli.readAllStandardError(), "vantrel-cli: cannot install the startup logo: cannot "
-                                          "open C:\\missing.bmp: No such file or directory\n");
-
     cli.start(VANTREL_CLI_PATH, {"restore", "all"});
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitCode(), 0);
     EXPECT_EQ(drive.read("WINDOWS/logos.sys"), "stock-s");
+
+    ASSERT_TRUE(QFile::remove(drive.path("vantrel/logow.sys")));
+    cli.start(VANTREL_CLI_PATH, {"restore", "shutdown"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(cli.readAllStandardError().startsWith(
+        restoreFailedMessage(LogoSlot::Shutdown).toUtf8() + "\nvantrel-cli: cannot open "));
 
     cli.start(VANTREL_CLI_PATH, {});
     ASSERT_TRUE(cli.waitForFinished(20000));
