@@ -32,9 +32,11 @@ const char kInstallHelp[] =
 
 const char kRestoreHelp[] =
     "usage: vantrel-cli restore startup|shutdown|switchoff|all\n"
-    "startup deletes C:\\logo.sys; shutdown and switchoff copy the stock picture\n"
-    "from C:\\vantrel\\ back (vantrel-cli setup makes it); all does the three\n"
-    "and reports nothing. What a slot held is kept first: see vantrel-cli undo.\n";
+    "startup deletes C:\\logo.sys (with none there it is at its default already);\n"
+    "shutdown and switchoff copy the stock picture from C:\\vantrel\\ back\n"
+    "(vantrel-cli setup makes it); all does the three, each whatever the one\n"
+    "before did, and reports each that failed.\n"
+    "What a slot held is kept first: see vantrel-cli undo.\n";
 
 const char kAnimateHelp[] =
     "usage: vantrel-cli animate SOURCE TARGET [--start S] [--reverse]\n"
@@ -43,7 +45,8 @@ const char kAnimateHelp[] =
     "integer from 1 to 255 (default 236), and palette entries S to 255 are the ones\n"
     "that cycle. With --reverse the pixel values S to 255 are mirrored, so that the\n"
     "colours travel the other way. The palette is copied unchanged. An existing\n"
-    "TARGET is overwritten but not truncated.\n";
+    "TARGET is overwritten but not truncated; one left longer than a logo bitmap\n"
+    "gets a warning, as Windows will not show it.\n";
 
 const char kCheckHelp[] =
     "usage: vantrel-cli check FILE...\n"
@@ -153,7 +156,7 @@ const Command kCommands[] = {
     {"restore", "startup|shutdown|switchoff|all", "put the default picture back", kRestoreHelp,
      restoreCommand, kMakesDefaultDrive},
     {"animate", "SOURCE TARGET [--start S] [--reverse]", "write an animated start-up logo",
-     kAnimateHelp, animateCommand, kMakesDefaultDrive},
+     kAnimateHelp, animateCommand, kMakesDefaultDriveForItsPaths},
     {"check", "FILE...", "tell whether files are logo bitmaps", kCheckHelp, checkCommand,
      kReadsDrive},
     {"convert", "INPUT OUTPUT [options]", "make a logo bitmap from any picture", kConvertHelp,

@@ -21,9 +21,10 @@
 //
 // Arguments must be UTF-8: one that is not is refused before anything is
 // done, since decoded it would name another file than the one meant.
-// Only the commands that change something (install, restore, animate,
-// undo, setup) make the default drive when it is missing, and only once
-// their arguments are read; --help, where, check and backups only look.
+// Only the commands that change something on drive C (install, restore,
+// undo, setup, and animate when SOURCE or TARGET is a path of drive C) make
+// the default drive when it is missing, and only once their arguments are
+// read; --help, where, check and backups only look.
 //
 // How the pieces fit: runCli (cli.cpp) reads the program's own options,
 // looks the command up in one table of commands and answers its --help

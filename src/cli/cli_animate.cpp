@@ -21,7 +21,10 @@ int animateCommand(const QStringList &arguments, CommandContext &context)
     }
     const QStringList files =
         reader.operands(2, 2, QStringLiteral("animate takes a source and a target"));
+    context.usesPaths(files);
     AnimateLogo(context.host(), files[0], files[1], start, reverse);
+    // A longer target keeps its bytes past the logo, and is no logo then.
+    warnIfNotALogo(context, files[1]);
     return kExitOk;
 }
 

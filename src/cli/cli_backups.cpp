@@ -35,7 +35,7 @@ void listSlot(CommandContext &context, LogoSlot slot, const QString &windows)
     Host &host = context.host();
     const QString path = installedPath(slot, windows);
     const std::vector<KeptCopy> copies = keptCopies(host, slot, path);
-    out << slotName(slot) << "  " << path << "  (kept in " << slotBackupDirectory(host, slot, path)
+    out << slotWord(slot) << "  " << path << "  (kept in " << slotBackupDirectory(host, slot, path)
         << ")\n";
     if (copies.empty())
         out << "  nothing kept yet\n";
@@ -96,16 +96,16 @@ int undoCommand(const QStringList &arguments, CommandContext &context)
     const UndoTarget target = undoTarget(to);
 
     const UndoResult result =
-        failingAs(QStringLiteral("cannot undo the %1 logo").arg(slotName(slot)), [&] {
+        failingAs(QStringLiteral("cannot undo the %1 logo").arg(slotWord(slot)), [&] {
             return UndoSlot(context.host(), slot, QueryWindowsDirectory(context.host()), target);
         });
     const QString what =
         QStringLiteral("%1 (kept %2, replaced by %3)")
             .arg(result.copy.id(), localTime(result.copy.keptAt), result.copy.operation);
     if (result.changed) {
-        context.out << "put back " << what << " into the " << slotName(slot) << " slot\n";
+        context.out << "put back " << what << " into the " << slotWord(slot) << " slot\n";
     } else {
-        context.out << "the " << slotName(slot) << " slot holds " << what
+        context.out << "the " << slotWord(slot) << " slot holds " << what
                     << " already; nothing changed\n";
     }
     return kExitOk;

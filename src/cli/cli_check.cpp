@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace vantrel {
@@ -27,6 +28,53 @@ QString verdict(bool ok, const QString &expected)
     return ok ? QStringLiteral("ok") : "expected " + expected;
 }
 
+// "entry 250", or "entries 248, 250 to 255": the entries in order, a run of
+// three or more as its ends.
+QString entriesText(const std::vector<int> &entries)
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t end = i + 1;
+        while (end < entries.size() && entries[end] == entries[end - 1] + 1)
+            ++end;
+        if (end - i >= 3) {
+            parts << QStringLiteral("%1 to %2").arg(entries[i]).arg(entries[end - 1]);
+        } else {
+            for (std::size_t k = i; k < end; ++k)
+                parts << QString::number(entries[k]);
+        }
+        i = end;
+    }
+    return (entries.size() == 1 ? QStringLiteral("entry ") : QStringLiteral("entries ")) +
+           parts.join(QStringLiteral(", "));
+}
+
+// One warning for each still entry whose colour entries of the animated
+// range share, in the order of their first such entry. Entry 0's colour is
+// the border's.
+void reportColourTwins(QTextStream &out, std::span<const std::uint8_t> header, int start)
+{
+    std::vector<std::pair<int, std::vector<int>>> groups;
+    for (const ColourTwin &twin : findColourTwins(header, start)) {
+        const auto group = std::find_if(groups.begin(), groups.end(),
+                                        [&](const auto &g) { return g.first == twin.still; });
+        if (group == groups.end())
+            groups.push_back({twin.still, {twin.animated}});
+        else
+            group->second.push_back(twin.animated);
+    }
+    for (const auto &[still, animated] : groups) {
+        const QString entries = entriesText(animated);
+        const QString colour = still == 0 ? QStringLiteral("the border colour")
+                                          : QStringLiteral("the colour of entry %1").arg(still);
+        out << QStringLiteral("  warning: %1 %2 %3 (%4): pixels of entry %5 stay still while "
+                              "those of %1 cycle\n")
+                   .arg(entries,
+                        animated.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"),
+                        colour, entryColour(header, still), QString::number(still));
+    }
+}
+
 // The animation state, read from a complete header block and the pixel
 // area it belongs to.
 void reportAnimation(QTextStream &out, std::span<const std::uint8_t> header,
@@ -43,13 +91,7 @@ void reportAnimation(QTextStream &out, std::span<const std::uint8_t> header,
         if (animatedPixels == 0)
             pixels += " (nothing moves)";
         out << reportLine("animated pixels", pixels);
-        for (const ColourTwin &twin : findColourTwins(header, start)) {
-            out << QStringLiteral("  warning: entry %1 has the colour of entry %2 (%3): "
-                                  "pixels of entry %2 stay still while those of entry %1 cycle\n")
-                       .arg(twin.animated)
-                       .arg(twin.still)
-                       .arg(entryColour(header, twin.animated));
-        }
+        reportColourTwins(out, header, start);
     }
     out << reportLine("border colour", entryColour(header, 0) + " (palette entry 0)");
 }

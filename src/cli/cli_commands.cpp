@@ -2,6 +2,10 @@
 
 #include "cli/console_host.h"
 #include "drive/default_drive.h"
+#include "host/system/drive_map.h"
+#include "logo/slot_table.h"
+
+#include <algorithm>
 
 namespace vantrel {
 
@@ -11,8 +15,10 @@ CommandContext::CommandContext(CliContext &cli, unsigned needs)
 
 ConsoleHost &CommandContext::host()
 {
-    Q_ASSERT((m_needs & (kReadsDrive | kMakesDefaultDrive)) != 0);
-    if ((m_needs & kMakesDefaultDrive) != 0 && !m_driveMade) {
+    Q_ASSERT((m_needs & (kReadsDrive | kMakesDefaultDrive | kMakesDefaultDriveForItsPaths)) != 0);
+    const bool makesDrive = (m_needs & kMakesDefaultDrive) != 0 ||
+                            ((m_needs & kMakesDefaultDriveForItsPaths) != 0 && m_namesDriveC);
+    if (makesDrive && !m_driveMade) {
         m_driveMade = true;
         try {
             provisionDefaultDrive();
@@ -23,10 +29,17 @@ ConsoleHost &CommandContext::host()
     return m_host;
 }
 
+void CommandContext::usesPaths(const QStringList &paths)
+{
+    m_namesDriveC = std::any_of(paths.begin(), paths.end(), [](const QString &path) {
+        return DriveMap::isDosPath(path) && path.front().toUpper() == 'C';
+    });
+}
+
 void CommandContext::report(const QString &line)
 {
     out.flush();
-    err << "vantrel-cli: " << line << "\n";
+    err << "vantrel-cli: " << printedSpelling(line) << "\n";
     err.flush();
 }
 
@@ -36,6 +49,32 @@ int CommandContext::fail(const QString &reason)
     if (!m_advice.isEmpty())
         report(m_advice);
     return kExitFailed;
+}
+
+QString printedSpelling(QString text)
+{
+    for (const LogoSlot slot : kAllSlots) {
+        for (const QString &path : {changePath(slot, {}), stockPath(slot)}) {
+            if (path.startsWith(QStringLiteral("c:")))
+                text.replace(path, "C:" + path.mid(2));
+        }
+    }
+    return text;
+}
+
+bool warnIfNotALogo(CommandContext &context, const QString &path)
+{
+    QString problem;
+    try {
+        problem = logoProblemOf(context.host(), path);
+    } catch (const HostError &) {
+        return false;
+    }
+    if (problem.isEmpty())
+        return false;
+    context.report("warning: " + path + " is not a logo bitmap (" + problem +
+                   "), so Windows will not show it");
+    return true;
 }
 
 void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)

@@ -36,6 +36,10 @@ enum CommandNeeds : unsigned {
     // It writes to drive C: the default drive is made first when it is
     // the one in use and missing.
     kMakesDefaultDrive = 1U << 1,
+    // It works on the paths it is given, which may or may not lie on drive
+    // C: the default drive is made as for kMakesDefaultDrive only once the
+    // command names a path of drive C (CommandContext::usesPaths).
+    kMakesDefaultDriveForItsPaths = 1U << 2,
 };
 
 // What a command works with: the console and, through host(), drive C
@@ -51,8 +55,13 @@ public:
     // then failing with its own reason.
     ConsoleHost &host();
 
+    // Tells a command of kMakesDefaultDriveForItsPaths the paths it is to
+    // work on, before its first call of host(): one on drive C ("C:\...",
+    // in either case) makes it need the default drive.
+    void usesPaths(const QStringList &paths);
+
     // Writes "vantrel-cli: <line>" on standard error, after what the
-    // command has printed so far.
+    // command has printed so far, its paths as printedSpelling spells them.
     void report(const QString &line);
 
     // Reports a failed operation, and the advice given for a failure at
@@ -70,6 +79,7 @@ private:
     ConsoleHost &m_host;
     unsigned m_needs;
     bool m_driveMade = false;
+    bool m_namesDriveC = false;
     QString m_advice;
 };
 
@@ -94,6 +104,19 @@ void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
 // file cannot be read.
 QString logoProblemOf(Host &host, const QString &path);
 
+// `text` with the paths of the slot table spelt as the command line prints
+// them: drive C as "C:" ("C:\vantrel\logos.sys", "C:\logo.sys"), where the
+// table keeps the lower-case spelling the slot operations use, and the
+// host's reasons repeat it.
+QString printedSpelling(QString text);
+
+// Warns on standard error when the file at `path`, just written, is not a
+// logo bitmap, with check's reason ("warning: FILE is not a logo bitmap
+// (REASON), so Windows will not show it"): Windows passes over such a slot
+// file without a word. Returns whether it warned; a file that cannot be
+// read again gets no warning, the write having succeeded.
+bool warnIfNotALogo(CommandContext &context, const QString &path);
+
 // where (cli_where.cpp): prints the drive, the Windows directory, each slot
 // and what an interrupted write left beside one. Changes nothing.
 int whereCommand(const QStringList &arguments, CommandContext &context);
@@ -102,13 +125,15 @@ int whereCommand(const QStringList &arguments, CommandContext &context);
 // warns when it is not a logo bitmap, as Windows will not show it.
 int installCommand(const QStringList &arguments, CommandContext &context);
 // restore (cli_slots.cpp): puts the default picture back into a slot, or
-// into all three without a word; a slot that fails gets the window's
-// message, then the reason.
+// into all three, reporting each step that failed; a start-up slot with no file is at its
+// default, said with the window's message. A shutdown or switch-off slot
+// that fails gets the window's message, then the reason; a start-up file
+// that stays gets the reason alone.
 int restoreCommand(const QStringList &arguments, CommandContext &context);
 
 // animate (cli_animate.cpp): writes TARGET from the logo bitmap SOURCE as
 // AnimateLogo does; the starting entry must be an integer 1..255 (default
-// 236).
+// 236). Warns when TARGET is no logo bitmap, such as one left longer.
 int animateCommand(const QStringList &arguments, CommandContext &context);
 
 // check (cli_check.cpp): reports the length and the header fields of each

@@ -103,12 +103,10 @@ int readStartEntry(const QString &value)
 LogoSlot readSlot(const QString &word)
 {
     const QString w = word.toLower();
-    if (w == "startup")
-        return LogoSlot::Startup;
-    if (w == "shutdown")
-        return LogoSlot::Shutdown;
-    if (w == "switchoff" || w == "switch-off")
-        return LogoSlot::SwitchOff;
+    for (const LogoSlot slot : kAllSlots) {
+        if (w == slotWord(slot) || w == slotName(slot))
+            return slot;
+    }
     throw UsageError(QStringLiteral("unknown slot '%1'").arg(word));
 }
 

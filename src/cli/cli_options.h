@@ -104,9 +104,9 @@ int readInteger(const QString &value, int low, int high, const QString &what,
 // Throws UsageError otherwise.
 int readStartEntry(const QString &value);
 
-// The slot a command-line word names: "startup", "shutdown", "switchoff"
-// or "switch-off", in any case. Throws UsageError ("unknown slot 'WORD'")
-// for another word.
+// The slot a command-line word names: its slotWord ("startup",
+// "shutdown", "switchoff") or its slotName ("switch-off"), in any case.
+// Throws UsageError ("unknown slot 'WORD'") for another word.
 LogoSlot readSlot(const QString &word);
 
 } // namespace vantrel

@@ -21,12 +21,12 @@ QString makeStockPicture(Host &host, LogoSlot slot, const QString &windows)
     if (host.pathKind(installed) == PathKind::File) {
         host.copyFile(installed, stock);
         return QStringLiteral("made %1  (a copy of %2, the drive's own %3 picture)")
-            .arg(stock, installed, slotName(slot));
+            .arg(stock, installed, slotWord(slot));
     }
     writeWholeFile(host, stock,
                    slot == LogoSlot::Shutdown ? shutdownPicture() : switchOffPicture());
     return QStringLiteral("made %1  (Vantrel's stock %2 picture: the drive has none)")
-        .arg(stock, slotName(slot));
+        .arg(stock, slotWord(slot));
 }
 
 // Says which stock pictures a program directory that is there lacks, as
@@ -36,7 +36,7 @@ void warnOfMissingStock(CommandContext &context)
     for (const LogoSlot slot : {LogoSlot::Shutdown, LogoSlot::SwitchOff}) {
         if (context.host().pathKind(stockPath(slot)) != PathKind::File) {
             context.report("warning: " + stockPath(slot) + " is missing, so restoring the " +
-                           slotName(slot) + " slot cannot work");
+                           slotWord(slot) + " slot cannot work");
         }
     }
 }
@@ -80,8 +80,8 @@ void makeProgramDirectory(CommandContext &context)
                             " is incomplete: fill it in by hand, or remove it and run setup again");
     out << "made " << kProgramDirectory << "  (" << host.nativePath(kProgramDirectory) << ")\n";
     for (const LogoSlot slot : {LogoSlot::Shutdown, LogoSlot::SwitchOff})
-        out << makeStockPicture(host, slot, windows) << "\n";
-    const QString readme = QStringLiteral("c:\\vantrel\\readme.txt");
+        out << printedSpelling(makeStockPicture(host, slot, windows)) << "\n";
+    const QString readme = kProgramDirectory + QStringLiteral("readme.txt");
     writeWholeFile(host, readme, readmeText());
     out << "made " << readme << "\n";
 }

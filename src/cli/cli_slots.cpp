@@ -9,25 +9,6 @@ namespace vantrel {
 
 namespace {
 
-// Windows passes over a slot file that is not a logo bitmap without a word,
-// so an install of one is followed by a warning with the reason and the
-// command that makes a logo bitmap. The copy has succeeded by then; a file
-// that cannot be read again is left without a warning.
-void warnIfNotALogo(CommandContext &context, const QString &file)
-{
-    QString problem;
-    try {
-        problem = logoProblemOf(context.host(), file);
-    } catch (const HostError &) {
-        return;
-    }
-    if (!problem.isEmpty()) {
-        context.report("warning: " + file + " is not a logo bitmap (" + problem +
-                       "), so Windows will not show it");
-        context.report("'vantrel-cli convert " + file + " OUTPUT' makes one from any picture");
-    }
-}
-
 // A drive the user named often has no C:\vantrel\, and then there is
 // no stock picture to restore: say so, and what makes one.
 void explainMissingProgramDirectory(CommandContext &context)
@@ -42,6 +23,28 @@ void explainMissingProgramDirectory(CommandContext &context)
                    "own pictures as the ones to restore");
 }
 
+// restore all: the window's Restore All, which shows nothing; here each
+// step that failed is reported with its reason, a start-up slot with no
+// file being at its default already.
+int restoreAll(CommandContext &context)
+{
+    ConsoleHost &host = context.host();
+    const QString windows = QueryWindowsDirectory(host);
+    bool failed = false;
+    bool stockFailed = false;
+    for (const RestoreFailure &failure : RestoreAllSlots(host, windows)) {
+        if (slotHoldsDefault(host, failure.slot, windows))
+            continue;
+        context.report(QStringLiteral("cannot restore the %1 logo: %2")
+                           .arg(slotWord(failure.slot), failure.reason));
+        failed = true;
+        stockFailed = stockFailed || failure.slot != LogoSlot::Startup;
+    }
+    if (stockFailed)
+        explainMissingProgramDirectory(context);
+    return failed ? kExitFailed : kExitOk;
+}
+
 } // namespace
 
 int installCommand(const QStringList &arguments, CommandContext &context)
@@ -49,10 +52,11 @@ int installCommand(const QStringList &arguments, CommandContext &context)
     const QStringList words =
         readOperands(arguments, 2, 2, QStringLiteral("install takes a slot and a file"));
     const LogoSlot slot = readSlot(words[0]);
-    failingAs(QStringLiteral("cannot install the %1 logo").arg(slotName(slot)), [&] {
+    failingAs(QStringLiteral("cannot install the %1 logo").arg(slotWord(slot)), [&] {
         ChangeSlot(context.host(), slot, words[1], QueryWindowsDirectory(context.host()));
     });
-    warnIfNotALogo(context, words[1]);
+    if (warnIfNotALogo(context, words[1]))
+        context.report("'vantrel-cli convert " + words[1] + " OUTPUT' makes one from any picture");
     return kExitOk;
 }
 
@@ -60,21 +64,29 @@ int restoreCommand(const QStringList &arguments, CommandContext &context)
 {
     const QStringList words =
         readOperands(arguments, 1, 1, QStringLiteral("restore takes one slot, or all"));
-    if (words[0].toLower() == "all") {
-        RestoreAllSlots(context.host(), QueryWindowsDirectory(context.host()));
+    if (words[0].toLower() == "all")
+        return restoreAll(context);
+    const LogoSlot slot = readSlot(words[0]);
+    ConsoleHost &host = context.host();
+    const QString windows = QueryWindowsDirectory(host);
+    const std::optional<RestoreFailure> failure = restoreSlotSilently(host, slot, windows);
+    if (!failure)
+        return kExitOk;
+    // No start-up file to delete is the default a script asked for; the
+    // slot's message says so, word for word as the window shows it.
+    if (slotHoldsDefault(host, slot, windows)) {
+        context.out << restoreFailedMessage(slot) << "\n";
         return kExitOk;
     }
-    const LogoSlot slot = readSlot(words[0]);
-    const QString windows = QueryWindowsDirectory(context.host());
-    // The slot's own message comes first, word for word as the window shows
-    // it; the line after it says what really went wrong.
-    if (const std::optional<QString> reason = RestoreSlot(context.host(), slot, windows)) {
-        context.fail(*reason);
-        if (slot != LogoSlot::Startup)
-            explainMissingProgramDirectory(context);
-        return kExitFailed;
-    }
-    return kExitOk;
+    // "Already set to default" would be false with the start-up file still
+    // there: the reason alone says what went wrong.
+    if (slot == LogoSlot::Startup)
+        return context.fail(failure->reason);
+    // The others' messages come first, then what really went wrong.
+    host.messageBox(restoreFailedMessage(slot));
+    context.fail(failure->reason);
+    explainMissingProgramDirectory(context);
+    return kExitFailed;
 }
 
 } // namespace vantrel

@@ -40,7 +40,7 @@ void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
     for (const LogoSlot slot : kAllSlots) {
         const QString path = installedPath(slot, windows);
         out << QStringLiteral("%1 %2 %3  ")
-                   .arg(slotName(slot), -11)
+                   .arg(slotWord(slot), -11)
                    .arg(path, -22)
                    .arg(host.locate(path).inside);
         std::optional<std::int64_t> length;
@@ -77,7 +77,7 @@ void whereOnDirectory(ConsoleHost &host, QTextStream &out, const QString &window
         const QString path = installedPath(slot, windows);
         const QString native = host.nativePath(path);
         const QFileInfo info(native);
-        out << QStringLiteral("%1 %2 %3  ").arg(slotName(slot), -11).arg(path, -22).arg(native);
+        out << QStringLiteral("%1 %2 %3  ").arg(slotWord(slot), -11).arg(path, -22).arg(native);
         if (info.isFile())
             out << "(installed, " << info.size() << " bytes)\n";
         else

@@ -279,7 +279,8 @@ std::optional<QString> slotContentHash(Host &host, const QString &path)
 }
 
 // The newest of `copies` (newest first) that differs from what the slot
-// holds, so that a second undo undoes the first.
+// holds, so that a second undo undoes the first. Undo is the command
+// line's alone, so its messages name the slot as the command line does.
 KeptCopy latestOtherCopy(const std::vector<KeptCopy> &copies, LogoSlot slot,
                          const std::optional<QString> &current)
 {
@@ -289,7 +290,7 @@ KeptCopy latestOtherCopy(const std::vector<KeptCopy> &copies, LogoSlot slot,
     if (differs == copies.end()) {
         throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
                                        "else to put back")
-                            .arg(slotName(slot)));
+                            .arg(slotWord(slot)));
     }
     return *differs;
 }
@@ -299,7 +300,7 @@ KeptCopy originalCopy(const std::vector<KeptCopy> &copies, LogoSlot slot)
     const auto original = std::find_if(copies.begin(), copies.end(),
                                        [](const KeptCopy &copy) { return copy.original; });
     if (original == copies.end())
-        throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotName(slot)));
+        throw HostError(QStringLiteral("the original %1 logo is not kept").arg(slotWord(slot)));
     return *original;
 }
 
@@ -312,12 +313,12 @@ KeptCopy copyById(const std::vector<KeptCopy> &copies, LogoSlot slot, const QStr
                  [&](const KeptCopy &copy) { return copy.sha256.startsWith(digits); });
     if (matches.empty())
         throw HostError(
-            QStringLiteral("no copy %1 of the %2 logo is kept").arg(id, slotName(slot)));
+            QStringLiteral("no copy %1 of the %2 logo is kept").arg(id, slotWord(slot)));
     if (matches.size() > 1) {
         throw HostError(QStringLiteral("%1 names %2 copies of the %3 logo; give more of its digits")
                             .arg(id)
                             .arg(matches.size())
-                            .arg(slotName(slot)));
+                            .arg(slotWord(slot)));
     }
     return matches.front();
 }
@@ -328,7 +329,7 @@ KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const Un
                     const std::optional<QString> &current)
 {
     if (copies.empty())
-        throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotName(slot)));
+        throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotWord(slot)));
     switch (target.kind) {
     case UndoTarget::Latest:
         return latestOtherCopy(copies, slot, current);

@@ -9,6 +9,7 @@ namespace {
 struct SlotRow {
     LogoSlot slot;
     QStringView name;
+    QStringView word;
     bool inWindowsDirectory;
     QStringView installed;
     QStringView changed;
@@ -18,12 +19,12 @@ struct SlotRow {
 };
 
 constexpr SlotRow kSlotTable[] = {
-    {LogoSlot::Startup, u"startup", false, u"C:\\logo.sys", u"c:\\logo.sys", QStringView(),
-     RestoreAction::DeleteInstalled, u"The startup logo is already set to default."},
-    {LogoSlot::Shutdown, u"shutdown", true, u"logow.sys", u"logow.sys", u"C:\\vantrel\\logow.sys",
-     RestoreAction::CopyStock,
+    {LogoSlot::Startup, u"startup", u"startup", false, u"C:\\logo.sys", u"c:\\logo.sys",
+     QStringView(), RestoreAction::DeleteInstalled, u"The startup logo is already set to default."},
+    {LogoSlot::Shutdown, u"shutdown", u"shutdown", true, u"logow.sys", u"logow.sys",
+     u"C:\\vantrel\\logow.sys", RestoreAction::CopyStock,
      u"Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"},
-    {LogoSlot::SwitchOff, u"switch-off", true, u"logos.sys", u"logos.sys",
+    {LogoSlot::SwitchOff, u"switch-off", u"switchoff", true, u"logos.sys", u"logos.sys",
      u"c:\\vantrel\\logos.sys", RestoreAction::CopyStock,
      u"Vantrel cannot locate the shutdown file: Try looking in the vantrel directory."},
 };
@@ -52,6 +53,11 @@ QString inDirectory(const SlotRow &row, QStringView file, const QString &windows
 QString slotName(LogoSlot slot)
 {
     return rowOf(slot).name.toString();
+}
+
+QString slotWord(LogoSlot slot)
+{
+    return rowOf(slot).word.toString();
 }
 
 QString installedPath(LogoSlot slot, const QString &windowsDirectory)

@@ -27,9 +27,13 @@ enum class RestoreAction {
     CopyStock,
 };
 
-// The word for a slot in messages and on the command line: "startup",
-// "shutdown", "switch-off".
+// The slot's name in the window's messages and in the names of the copies
+// kept of it (logo/backups.h): "startup", "shutdown", "switch-off".
 QString slotName(LogoSlot slot);
+
+// The word for a slot on the command line, in what it takes and in all it
+// prints, the undo's messages included: "startup", "shutdown", "switchoff".
+QString slotWord(LogoSlot slot);
 
 // The file the slot's picture lives in, as the viewer and the restore
 // operations name it: "C:\logo.sys", or the Windows directory followed by

@@ -3,6 +3,7 @@
 #include "logo/backups.h"
 
 #include <string>
+#include <utility>
 
 namespace vantrel {
 
@@ -43,6 +44,18 @@ void restoreStep(Host &host, LogoSlot slot, const QString &windowsDirectory,
     keepThenReplace(host, slot, installedPath(slot, windowsDirectory), operation, replacement);
 }
 
+// One restore step, shown nothing; the failure when it failed.
+std::optional<RestoreFailure> tryRestore(Host &host, LogoSlot slot, const QString &windowsDirectory,
+                                         SlotOperation operation)
+{
+    try {
+        restoreStep(host, slot, windowsDirectory, operation);
+    } catch (const HostError &error) {
+        return RestoreFailure{slot, error.reason()};
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString &windowsDirectory)
@@ -53,24 +66,41 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory)
 {
-    try {
-        restoreStep(host, slot, windowsDirectory, SlotOperation::Restore);
-    } catch (const HostError &error) {
-        host.messageBox(restoreFailedMessage(slot));
-        return error.reason();
-    }
-    return std::nullopt;
+    const std::optional<RestoreFailure> failure =
+        tryRestore(host, slot, windowsDirectory, SlotOperation::Restore);
+    if (!failure)
+        return std::nullopt;
+    host.messageBox(restoreFailedMessage(slot));
+    return failure->reason;
 }
 
-void RestoreAllSlots(Host &host, const QString &windowsDirectory)
+std::optional<RestoreFailure> restoreSlotSilently(Host &host, LogoSlot slot,
+                                                  const QString &windowsDirectory)
 {
-    for (const LogoSlot slot : kAllSlots) {
-        try {
-            restoreStep(host, slot, windowsDirectory, SlotOperation::RestoreAll);
-        } catch (const HostError &) {
-            // Restore All is silent by design: each step that can work does.
-        }
+    return tryRestore(host, slot, windowsDirectory, SlotOperation::Restore);
+}
+
+bool slotHoldsDefault(Host &host, LogoSlot slot, const QString &windowsDirectory)
+{
+    if (restoreAction(slot) != RestoreAction::DeleteInstalled)
+        return false;
+    try {
+        return host.pathKind(installedPath(slot, windowsDirectory)) == PathKind::Missing;
+    } catch (const HostError &) {
+        return false;
     }
+}
+
+std::vector<RestoreFailure> RestoreAllSlots(Host &host, const QString &windowsDirectory)
+{
+    // Restore All is silent by design: each step that can work does.
+    std::vector<RestoreFailure> failures;
+    for (const LogoSlot slot : kAllSlots) {
+        if (std::optional<RestoreFailure> failure =
+                tryRestore(host, slot, windowsDirectory, SlotOperation::RestoreAll))
+            failures.push_back(std::move(*failure));
+    }
+    return failures;
 }
 
 } // namespace vantrel

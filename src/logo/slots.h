@@ -23,6 +23,7 @@
 #include "logo/slot_table.h"
 
 #include <optional>
+#include <vector>
 
 namespace vantrel {
 
@@ -40,13 +41,32 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 // stock file over the shutdown or switch-off file. A failure shows the
 // slot's fixed message through the host and changes nothing else; the
 // message often cannot say what went wrong ("already set to default" for
-// "Permission denied"), so the host's reason is returned as well, for a
-// caller that can show more than the window does. Returns nothing when
-// the slot was restored.
+// "Permission denied"), so the host's reason is returned as well. Returns
+// nothing when the slot was restored.
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
 
+// A restore step that failed, with the host's reason, for a caller that
+// can say more than the window does.
+struct RestoreFailure {
+    LogoSlot slot;
+    QString reason;
+};
+
+// RestoreSlot without its message: shows nothing, and returns the failure,
+// or nothing when the slot was restored.
+std::optional<RestoreFailure> restoreSlotSilently(Host &host, LogoSlot slot,
+                                                  const QString &windowsDirectory);
+
+// Whether the slot holds its default: for the start-up slot, that no file
+// is there (one that cannot be deleted is still installed); never for the
+// others, whose default is a copy. False when the host cannot tell, as on
+// a drive it cannot read. For a caller to tell, after a failed restore,
+// whether the slot is at its default all the same.
+bool slotHoldsDefault(Host &host, LogoSlot slot, const QString &windowsDirectory);
+
 // Restores all three slots in order, each step whether or not the one before
-// it worked, every failure ignored and nothing shown.
-void RestoreAllSlots(Host &host, const QString &windowsDirectory);
+// it worked, and shows nothing. Returns the steps that failed, in order, for
+// a caller that reports them; the window's Restore All ignores them.
+std::vector<RestoreFailure> RestoreAllSlots(Host &host, const QString &windowsDirectory);
 
 } // namespace vantrel

@@ -152,7 +152,7 @@ TEST(BackupCommands, ListAndUndoWhatTheSlotOperationsReplaced)
                   "shutdown  C:\\WINDOWS\\logow.sys  (kept in " + disk.kept(LogoSlot::Shutdown) +
                   ")\n" + "  " + id(disk.ownShutdown) +
                   "  TIME         31 bytes  change       not-logo  original\n" +
-                  "switch-off  C:\\WINDOWS\\logos.sys  (kept in " + disk.kept(LogoSlot::SwitchOff) +
+                  "switchoff  C:\\WINDOWS\\logos.sys  (kept in " + disk.kept(LogoSlot::SwitchOff) +
                   ")\n" + "  nothing kept yet\n");
 
     const CliRun toOriginal = runCommand({"undo", "startup", "--to", "original"});
@@ -200,8 +200,8 @@ TEST(BackupCommands, UndoFailsWithTheReasonAndLeavesTheSlot)
     const Case cases[] = {
         {{"undo", "switchoff"},
          [](Disk &) {
-             return QStringLiteral("vantrel-cli: cannot undo the switch-off logo: no copy of the "
-                                   "switch-off logo is kept yet\n");
+             return QStringLiteral("vantrel-cli: cannot undo the switchoff logo: no copy of the "
+                                   "switchoff logo is kept yet\n");
          }},
         {{"undo", "startup", "--to", "0000"},
          [](Disk &) {
@@ -250,8 +250,8 @@ TEST(SetupCommand, MakesTheProgramDirectoryFromTheDrivesOwnPicturesOnly)
          [](TempDrive &) {},
          {"made C:\\vantrel\\  (@/vantrel)",
           "made C:\\vantrel\\logow.sys  (Vantrel's stock shutdown picture: the drive has none)",
-          "made c:\\vantrel\\logos.sys  (Vantrel's stock switch-off picture: the drive has none)",
-          "made c:\\vantrel\\readme.txt"},
+          "made C:\\vantrel\\logos.sys  (Vantrel's stock switchoff picture: the drive has none)",
+          "made C:\\vantrel\\readme.txt"},
          "",
          {"vantrel", "vantrel/logos.sys", "vantrel/logow.sys", "vantrel/readme.txt"},
          shutdownPicture(),
@@ -264,8 +264,8 @@ TEST(SetupCommand, MakesTheProgramDirectoryFromTheDrivesOwnPicturesOnly)
          {"made C:\\vantrel\\  (@/vantrel)",
           "made C:\\vantrel\\logow.sys  (a copy of C:\\WINDOWS\\logow.sys, the drive's own "
           "shutdown picture)",
-          "made c:\\vantrel\\logos.sys  (Vantrel's stock switch-off picture: the drive has none)",
-          "made c:\\vantrel\\readme.txt"},
+          "made C:\\vantrel\\logos.sys  (Vantrel's stock switchoff picture: the drive has none)",
+          "made C:\\vantrel\\readme.txt"},
          "",
          {"LOGO.SYS", "WINDOWS", "WINDOWS/LOGOW.SYS", "vantrel", "vantrel/logos.sys",
           "vantrel/logow.sys", "vantrel/readme.txt"},
@@ -277,7 +277,7 @@ TEST(SetupCommand, MakesTheProgramDirectoryFromTheDrivesOwnPicturesOnly)
              drive.write("VANTREL/LOGOW.SYS", "kept by the user");
          },
          {"C:\\vantrel\\ is there already  (@/VANTREL); setup leaves it as it is"},
-         "vantrel-cli: warning: c:\\vantrel\\logos.sys is missing, so restoring the switch-off "
+         "vantrel-cli: warning: C:\\vantrel\\logos.sys is missing, so restoring the switchoff "
          "slot cannot work\n",
          {"VANTREL", "VANTREL/LOGOW.SYS", "WINDOWS", "WINDOWS/LOGOW.SYS"},
          "kept by the user",

@@ -89,6 +89,19 @@ TEST_F(CliImage, AnimateTakesTheStartingEntryAndReverseInAnyOrder)
     }
 }
 
+// The bytes of a longer target past the logo stay, so it is no logo
+// bitmap: said as install says it.
+TEST_F(CliImage, AnimateWarnsWhenTheTargetItLeavesIsNotALogo)
+{
+    drive.write("logo.bmp", LogoBytes().bytes());
+    drive.write("anim.bmp", QByteArray(129100, 'x'));
+    const CliRun run = runCommand({"animate", "C:\\logo.bmp", "C:\\anim.bmp"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.err, "vantrel-cli: warning: C:\\anim.bmp is not a logo bitmap (129100 bytes, "
+                       "expected 129078), so Windows will not show it\n");
+    EXPECT_EQ(drive.read("anim.bmp").mid(129078), QByteArray(22, 'x'));
+}
+
 TEST_F(CliImage, AnimateRefusesABadStartingEntryWithAUsageError)
 {
     drive.write("logo.bmp", LogoBytes().bytes());
@@ -198,12 +211,16 @@ TEST_F(CliImage, CheckReportsAPaintFileWithoutAnimation)
                            "  result           a logo bitmap\n");
 }
 
+// One warning for each colour, its entries as ranges; entry 0's colour is
+// the border's.
 TEST_F(CliImage, CheckWarnsOfAnimatedColoursThatAlsoStandStill)
 {
     LogoBytes logo = animatedLogo();
     logo.fill(0);
     logo.setColour(3, 0x11, 0x22, 0x33);
     logo.setColour(250, 0x11, 0x22, 0x33);
+    for (const int entry : {248, 249, 251, 252, 253, 254, 255})
+        logo.setColour(entry, 0x00, 0x00, 0xaa);
     logo.clrImportant = 0x0100 | 246;
     drive.write("logo.bmp", logo.bytes());
     const CliRun run = runCommand({"check", "C:\\logo.bmp"});
@@ -211,6 +228,9 @@ TEST_F(CliImage, CheckWarnsOfAnimatedColoursThatAlsoStandStill)
     EXPECT_TRUE(run.out.contains("  biClrImportant   502                  ok\n"
                                  "  animation        entries 246 to 255 (10 entries)\n"
                                  "  animated pixels  0 of 128000 (nothing moves)\n"
+                                 "  warning: entries 248, 249, 251 to 255 have the border "
+                                 "colour (#0000AA): pixels of entry 0 stay still while those of "
+                                 "entries 248, 249, 251 to 255 cycle\n"
                                  "  warning: entry 250 has the colour of entry 3 (#112233): "
                                  "pixels of entry 3 stay still while those of entry 250 cycle\n"
                                  "  border colour    #0000AA (palette entry 0)\n"))

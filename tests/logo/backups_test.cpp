@@ -161,7 +161,7 @@ struct Scene {
 };
 
 struct Step {
-    enum Kind { Change, Restore, RestoreAll, MakeStock } kind;
+    enum Kind { Change, Restore, RestoreAll, MakeStock, Undo } kind;
     LogoSlot slot = LogoSlot::Startup;
     const char *picture = "";
 };
@@ -197,6 +197,9 @@ TEST_P(KeptContents, ListsTheOriginalFirstSeenAndEachReplacedContentOnce)
         case Step::MakeStock:
             scene.drive.makeInstallation();
             break;
+        case Step::Undo:
+            UndoSlot(host, step.slot, kWindows, {});
+            break;
         }
     }
     EXPECT_EQ(scene.kept(LogoSlot::Startup), GetParam().startup);
@@ -230,6 +233,16 @@ INSTANTIATE_TEST_SUITE_P(Histories, KeptContents,
                                                     {Step::Restore, LogoSlot::Shutdown},
                                                     {Step::RestoreAll}},
                                                    {"O restore-all original"},
+                                                   {}},
+                                           // The slot holds no file to undo from, and
+                                           // gets the newest copy, A: the last restore
+                                           // finds it kept already and keeps nothing.
+                                           History{"UndoIntoAnEmptySlotPutsBackTheNewest",
+                                                   {{Step::Change, LogoSlot::Startup, "A"},
+                                                    {Step::Restore, LogoSlot::Startup},
+                                                    {Step::Undo, LogoSlot::Startup},
+                                                    {Step::Restore, LogoSlot::Startup}},
+                                                   {"A restore", "O change original"},
                                                    {}},
                                            History{"ShutdownRestoredFromStock",
                                                    {{Step::MakeStock},

@@ -63,23 +63,24 @@ TEST(SlotTable, DescribesEachSlot)
 {
     struct Row {
         LogoSlot slot;
-        const char *name, *installed, *changed, *stock;
+        const char *name, *word, *installed, *changed, *stock;
         RestoreAction restore;
         const char *restoreFailed;
     };
     const Row rows[] = {
-        {LogoSlot::Startup, "startup", "C:\\logo.sys", "c:\\logo.sys", "",
+        {LogoSlot::Startup, "startup", "startup", "C:\\logo.sys", "c:\\logo.sys", "",
          RestoreAction::DeleteInstalled, "The startup logo is already set to default."},
-        {LogoSlot::Shutdown, "shutdown", "C:\\WINDOWS\\logow.sys", "C:\\WINDOWS\\logow.sys",
-         "C:\\vantrel\\logow.sys", RestoreAction::CopyStock,
+        {LogoSlot::Shutdown, "shutdown", "shutdown", "C:\\WINDOWS\\logow.sys",
+         "C:\\WINDOWS\\logow.sys", "C:\\vantrel\\logow.sys", RestoreAction::CopyStock,
          "Vantrel cannot find the shutdown screen file: Try looking in the vantrel directory"},
-        {LogoSlot::SwitchOff, "switch-off", "C:\\WINDOWS\\logos.sys", "C:\\WINDOWS\\logos.sys",
-         "c:\\vantrel\\logos.sys", RestoreAction::CopyStock,
+        {LogoSlot::SwitchOff, "switch-off", "switchoff", "C:\\WINDOWS\\logos.sys",
+         "C:\\WINDOWS\\logos.sys", "c:\\vantrel\\logos.sys", RestoreAction::CopyStock,
          "Vantrel cannot locate the shutdown file: Try looking in the vantrel directory."},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(slotName(row.slot), row.name);
+        EXPECT_EQ(slotWord(row.slot), row.word);
         EXPECT_EQ(installedPath(row.slot, kWindows), row.installed);
         EXPECT_EQ(changePath(row.slot, kWindows), row.changed);
         EXPECT_EQ(stockPath(row.slot), row.stock);

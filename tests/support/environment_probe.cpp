@@ -5,15 +5,22 @@
 //     environment_probe fork     the same, then lets a forked child exit
 //                                normally and prints whether the root is
 //                                still there afterwards
+//     environment_probe leave    the same, then leaves a temporary directory
+//                                holding a name that is not UTF-8, which Qt
+//                                cannot remove, as a test's TempDrive can
 //
 // Links the test support library like every test does, so that it gets
 // its directories the same way.
 
 #include "support/test_environment.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -39,6 +46,10 @@ int main(int argc, char *argv[])
         struct stat info {};
         const bool present = ::stat(vantrel::test::testEnvironmentRoot().c_str(), &info) == 0;
         std::printf("after-child=%s\n", present ? "present" : "gone");
+    }
+    if (argc > 1 && std::strcmp(argv[1], "leave") == 0) {
+        const QTemporaryDir left;
+        std::ofstream((QFile::encodeName(left.path()) + "/\xff.bmp").toStdString()) << "x";
     }
     return 0;
 }

@@ -68,6 +68,15 @@ public:
             if (::setenv(place.variable, path.c_str(), 1) != 0)
                 giveUp("set the variable for", path);
         }
+        // What tests make in the temporary directory goes with the rest,
+        // names that Qt cannot remove (not UTF-8) included. Open to every
+        // user, as /tmp is, for a test child that gave up root.
+        const std::string temporary = m_root + "/tmp";
+        if (::mkdir(temporary.c_str(), S_IRWXU) != 0 ||
+            ::chmod(temporary.c_str(), S_IRWXU | S_IRWXG | S_IRWXO | S_ISVTX) != 0)
+            giveUp("create", temporary);
+        if (::setenv("TMPDIR", temporary.c_str(), 1) != 0)
+            giveUp("set the variable for", temporary);
     }
 
     ~TestEnvironment()

@@ -1,18 +1,24 @@
 // The directories every test process is given: its own, in place before
 // the first test, and gone when it exits.
 
+#include "support/scoped_variable.h"
 #include "support/test_environment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
+using vantrel::test::ScopedVariable;
 using vantrel::test::testEnvironmentRoot;
 
 const char *const kVariables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
@@ -83,6 +89,18 @@ TEST(TestEnvironment, AForkedChildThatExitsLeavesTheDirectoriesToItsParent)
     const QMap<QString, QString> report = probe({"fork"});
     EXPECT_EQ(report.value("after-child").toStdString(), "present");
     EXPECT_FALSE(QFileInfo::exists(report.value("root")));
+}
+
+// Whatever a test leaves in the temporary directory, even a name Qt cannot
+// remove, goes with the process's own directories.
+TEST(TestEnvironment, LeavesNothingInTheTemporaryDirectoryItWasGiven)
+{
+    const QTemporaryDir given;
+    {
+        const ScopedVariable tmpdir("TMPDIR", QFile::encodeName(given.path()));
+        ASSERT_TRUE(probe({"leave"}).contains("root"));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(QFile::encodeName(given.path()).toStdString()));
 }
 
 } // namespace

@@ -425,7 +425,7 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
         const CliRun run = runCommand({"install", "startup", source});
         EXPECT_EQ(run.code, 1);
         EXPECT_EQ(run.err, "vantrel-cli: cannot install the startup logo: cannot write "
-                           "c:\\logo.sys: " +
+                           "C:\\logo.sys: " +
                                inUse + "\n");
         EXPECT_EQ(drive.image.bytes(), before);
     }
@@ -565,7 +565,7 @@ TEST(ImageDrive, WhereNamesTheImageThePartitionTheFileSystemAndTheLabel)
                                  "the default)\n"
                                  "shutdown    C:\\WINDOWS\\logow.sys   /WINDOWS/logow.sys  "
                                  "(installed, 1234 bytes)\n"
-                                 "switch-off  C:\\WINDOWS\\logos.sys   /WINDOWS/logos.sys  "
+                                 "switchoff   C:\\WINDOWS\\logos.sys   /WINDOWS/logos.sys  "
                                  "(missing)\n")
                       .arg(drive.image.path(), c.partition, c.label));
     }
