@@ -10,6 +10,7 @@
 #include "ui/classic_look.h"
 #include "ui/controls.h"
 #include "ui/plain_text.h"
+#include "ui/stretched_picture.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -115,10 +116,11 @@ void Form1::createControls()
     Label2 = makeLabel(client, "Label2", QStringLiteral("Label2"), kLabel2);
     Label2->setVisible(false);
 
-    open = makeLabel(client, "open", QString(), kOpen);
+    // Stretched by nearest neighbour: a dithered logo keeps its dots.
+    open = new StretchedLabel(client);
+    placeControl(*open, "open", kOpen);
     open->setFrameStyle(QFrame::Box | QFrame::Plain);
     open->setLineWidth(1);
-    open->setScaledContents(true);
 }
 
 void Form1::createMenus()

@@ -119,6 +119,7 @@ private Q_SLOTS:
     void openCommandsSetTheDialogOptions_data();
     void openCommandsSetTheDialogOptions();
     void choosingAFilePreviewsItAndEnablesTheButtons();
+    void thePreviewFillsItsAreaWithThePicturesOwnColours();
     void cancellingKeepsEverything();
     void aFileThatIsNoPictureStillEnablesTheButtons();
     void theSamePathAgainCountsAsAChange();
@@ -435,6 +436,26 @@ void Form1Test::choosingAFilePreviewsItAndEnablesTheButtons()
     QCOMPARE(form.open->pixmap().toImage().pixelColor(5, 5), QColor(200, 200, 200));
     QCOMPARE(window.enabledChangeButtons(), kAllFour);
     QVERIFY(window.host.messages.isEmpty());
+}
+
+// Stretched by nearest neighbour: a dithered logo shows no blended colour.
+void Form1Test::thePreviewFillsItsAreaWithThePicturesOwnColours()
+{
+    QImage checks(8, 8, QImage::Format_RGB32);
+    for (int i = 0; i < 64; ++i)
+        checks.setPixel(i % 8, i / 8, (i + i / 8) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    Window window;
+    window.drive.write("checks.bmp", test::encodedImage(checks));
+    window.choose(window.drivePath("checks.bmp"));
+
+    const QImage shown = window.form->open->grab(window.form->open->contentsRect()).toImage();
+    QCOMPARE(shown.size(), QSize(271, 199));
+    QSet<QRgb> colours;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x)
+            colours << shown.pixel(x, y);
+    }
+    QCOMPARE(colours, (QSet<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)}));
 }
 
 void Form1Test::cancellingKeepsEverything()
