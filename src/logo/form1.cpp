@@ -56,6 +56,12 @@ QString changeFailedMessage(LogoSlot slot, const QString &reason)
     return QStringLiteral("Vantrel could not change the %1 logo: %2").arg(slotName(slot), reason);
 }
 
+QString notKeptMessage(const SlotNotKept &error)
+{
+    return QStringLiteral("Vantrel could not keep a copy of %1: %2")
+        .arg(error.slotPath(), error.cause());
+}
+
 } // namespace
 
 Form1::Form1(const FormContext &context) : MainWindow(context)
@@ -302,7 +308,11 @@ void Form1::choff_Click()
 
 void Form1::restoreSlot(LogoSlot slot)
 {
-    RestoreSlot(host(), slot, Label2->text());
+    try {
+        RestoreSlot(host(), slot, Label2->text());
+    } catch (const SlotNotKept &error) {
+        host().messageBox(notKeptMessage(error));
+    }
 }
 
 void Form1::Command2_Click()
@@ -320,14 +330,25 @@ void Form1::Command5_Click()
     restoreSlot(LogoSlot::SwitchOff);
 }
 
+// Silent about its own failures, but not about a slot left alone because
+// its content could not be kept: one message names each.
+void Form1::restoreAll()
+{
+    QStringList lines;
+    for (const SlotNotKept &error : RestoreAllSlots(host(), Label2->text()))
+        lines << notKeptMessage(error);
+    if (!lines.isEmpty())
+        host().messageBox(lines.join('\n'));
+}
+
 void Form1::Command7_Click()
 {
-    RestoreAllSlots(host(), Label2->text());
+    restoreAll();
 }
 
 void Form1::Restore_Click()
 {
-    RestoreAllSlots(host(), Label2->text());
+    restoreAll();
 }
 
 void Form1::viewSlot(LogoSlot slot)

@@ -55,6 +55,9 @@ std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &win
 {
     try {
         restoreStep(host, slot, windowsDirectory, SlotOperation::Restore);
+    } catch (const SlotNotKept &) {
+        // Not the slot's own failure: its message would not be true.
+        throw;
     } catch (const HostError &error) {
         host.messageBox(restoreFailedMessage(slot));
         return error.reason();
@@ -62,15 +65,19 @@ std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &win
     return std::nullopt;
 }
 
-void RestoreAllSlots(Host &host, const QString &windowsDirectory)
+std::vector<SlotNotKept> RestoreAllSlots(Host &host, const QString &windowsDirectory)
 {
+    std::vector<SlotNotKept> notKept;
     for (const LogoSlot slot : kAllSlots) {
         try {
             restoreStep(host, slot, windowsDirectory, SlotOperation::RestoreAll);
+        } catch (const SlotNotKept &error) {
+            notKept.push_back(error);
         } catch (const HostError &) {
             // Restore All is silent by design: each step that can work does.
         }
     }
+    return notKept;
 }
 
 } // namespace vantrel

@@ -16,13 +16,17 @@
 // Nothing a slot held is lost: before an operation replaces or deletes a
 // slot file, its content is kept outside the drive (logo/backups.h), and
 // UndoSlot puts a kept copy back. When the copy cannot be made, the
-// operation fails as if its own step had failed, and the slot is left as
-// it was.
+// operation stops with SlotNotKept before touching the slot. Change and
+// Undo fail with it as with any failure of their own; Restore and Restore
+// All set it apart from theirs, since their message ("already set to
+// default") or their silence would not be true then.
 
 #include "host/host.h"
+#include "logo/backups.h"
 #include "logo/slot_table.h"
 
 #include <optional>
+#include <vector>
 
 namespace vantrel {
 
@@ -42,11 +46,13 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 // message often cannot say what went wrong ("already set to default" for
 // "Permission denied"), so the host's reason is returned as well, for a
 // caller that can show more than the window does. Returns nothing when
-// the slot was restored.
+// the slot was restored. When the slot's content cannot be kept first,
+// shows nothing and throws SlotNotKept; the slot is as it was.
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
 
 // Restores all three slots in order, each step whether or not the one before
-// it worked, every failure ignored and nothing shown.
-void RestoreAllSlots(Host &host, const QString &windowsDirectory);
+// it worked, every failure ignored and nothing shown. Returns, in order, the
+// slots whose content could not be kept, each left as it was.
+std::vector<SlotNotKept> RestoreAllSlots(Host &host, const QString &windowsDirectory);
 
 } // namespace vantrel
