@@ -87,12 +87,31 @@ void Form3::Timer1_Timer()
         host().messageBox(QStringLiteral("Vantrel could not open its main window: %1")
                               .arg(QString::fromUtf8(error.what())));
         forms().endProgram();
+        return;
     }
+    if (!m_afterMainWindow.isEmpty())
+        host().messageBox(m_afterMainWindow);
+}
+
+void Form3::tellAfterMainWindow(const QString &message)
+{
+    m_afterMainWindow = message;
 }
 
 void Form3::closeEvent(QCloseEvent *event)
 {
     event->ignore();
+}
+
+void startProgram(Forms &forms, const std::function<void()> &makeDrive)
+{
+    Form3 &splash = forms.show<Form3>();
+    try {
+        makeDrive();
+    } catch (const HostError &error) {
+        splash.tellAfterMainWindow(
+            QStringLiteral("Vantrel could not set up its drive C: %1").arg(error.reason()));
+    }
 }
 
 } // namespace vantrel

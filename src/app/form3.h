@@ -6,6 +6,7 @@
 
 #include "ui/forms.h"
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -20,10 +21,17 @@ public:
     explicit Form3(const FormContext &context);
 
     // Five seconds after loading: unloads the splash, then shows the main
-    // window. Runs once, as the timer goes with the window. Throws nothing:
-    // should the main window fail to load, the reason is shown and the
-    // program ends rather than running on with no window.
+    // window and then what tellAfterMainWindow was given. Runs once, as the
+    // timer goes with the window. Throws nothing: should the main window
+    // fail to load, the reason is shown and the program ends rather than
+    // running on with no window.
     void Timer1_Timer();
+
+    // Shows `message` through the host once, right after Timer1_Timer has
+    // shown the main window, so that it stands in front of it: for what
+    // went wrong while the splash was up. A later call replaces an earlier
+    // one.
+    void tellAfterMainWindow(const QString &message);
 
     // From the top of the stacking order down.
     QLabel *Image3;
@@ -40,9 +48,17 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+
+    QString m_afterMainWindow;
 };
 
 // The caption of the splash's Label1.
 QString splashCaption();
+
+// Starts the program: shows the splash, then runs `makeDrive`, which
+// throws HostError when the drive cannot be made. Its failure is shown
+// once the splash has gone, right after the main window, in front of it;
+// the five seconds stay five seconds.
+void startProgram(Forms &forms, const std::function<void()> &makeDrive);
 
 } // namespace vantrel

@@ -40,12 +40,6 @@ int main(int argc, char *argv[])
     forms.setMainWindow<vantrel::Form1>();
     // The splash comes first, before anything else is shown or done; the
     // main window that needs the drive opens five seconds later.
-    forms.show<vantrel::Form3>();
-    try {
-        vantrel::provisionDefaultDrive();
-    } catch (const vantrel::HostError &error) {
-        host.messageBox(
-            QStringLiteral("Vantrel could not set up its drive C: %1").arg(error.reason()));
-    }
+    vantrel::startProgram(forms, vantrel::provisionDefaultDrive);
     return QApplication::exec();
 }

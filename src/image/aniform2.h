@@ -17,6 +17,7 @@
 
 #include "codec/logo_format.h"
 #include "ui/forms.h"
+#include "ui/stretched_picture.h"
 
 #include <QImage>
 
@@ -25,34 +26,6 @@
 #include <memory>
 
 namespace vantrel {
-
-// `picture` stretched to `size` by nearest neighbour, sampling each target
-// pixel's centre, as 32-bit RGB: every pixel is exactly one of the
-// picture's colours. A null picture or an empty size gives a null image.
-QImage stretchNearest(const QImage &picture, QSize size);
-
-// A picture control that stretches its picture to its own size, nearest
-// neighbour, so every pixel shows one of the picture's own colours.
-class StretchedPicture : public QWidget {
-    Q_OBJECT
-public:
-    explicit StretchedPicture(QWidget *parent);
-
-    // Shows `picture` stretched to the control's size. A null image clears
-    // the control.
-    void setPicture(const QImage &picture);
-
-    // The picture as set, and as shown (stretched).
-    const QImage &picture() const { return m_picture; }
-    const QImage &shown() const { return m_shown; }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QImage m_picture;
-    QImage m_shown;
-};
 
 class aniForm2 : public Form {
     Q_OBJECT

@@ -399,8 +399,7 @@ void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperat
     try {
         keepContent(host, slot, slotPath, operation);
     } catch (const HostError &error) {
-        throw HostError(
-            QStringLiteral("cannot keep a copy of %1: %2").arg(slotPath, error.reason()));
+        throw SlotNotKept(slotPath, error.reason());
     }
 }
 

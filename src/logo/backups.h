@@ -81,14 +81,34 @@ QString backupDriveName(Host &host, const QString &slotPath);
 // `slotPath`. Throws as backupDriveName does.
 QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath);
 
+// The failure of keepSlotFile: the content of the slot file at slotPath
+// could not be kept (the cause says why), so the operation stopped before
+// touching it. Its reason reads "cannot keep a copy of <slotPath>:
+// <cause>". A caller tells it from the operation's own failures by its
+// type.
+class SlotNotKept : public HostError {
+public:
+    SlotNotKept(const QString &slotPath, const QString &cause)
+        : HostError(QStringLiteral("cannot keep a copy of %1: %2").arg(slotPath, cause)),
+          m_slotPath(slotPath), m_cause(cause)
+    {}
+
+    QString slotPath() const { return m_slotPath; }
+    QString cause() const { return m_cause; }
+
+private:
+    QString m_slotPath;
+    QString m_cause;
+};
+
 // Keeps the content of the slot file at `slotPath` before `operation`
 // replaces or deletes it. Does nothing when no regular file is there.
 // Otherwise the copy (unless that content is kept already) and then the
 // index are written and committed before this returns, and copies beyond
 // the newest kKeptPerSlot (the original aside) are removed. When the
 // content is the newest kept already, nothing is written at all. Throws
-// HostError with the reason ("cannot keep a copy of C:\logo.sys: ...")
-// when the slot cannot be read or the copy cannot be written; the slot
+// SlotNotKept when the slot cannot be read or the copy cannot be written,
+// and HostError when the host cannot say what is at `slotPath`; the slot
 // file is never touched.
 void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation);
 
@@ -114,8 +134,8 @@ struct SlotReplacement {
 // The order of every slot operation: keeps the slot file at `slotPath`
 // (keepSlotFile), then puts `replacement` in its place. A copy whose
 // source is not a regular file keeps nothing, since the copy is bound to
-// fail. Throws HostError with the reason when keeping or replacing fails;
-// when keeping fails the slot file is not touched.
+// fail. Throws HostError with the reason when keeping (SlotNotKept) or
+// replacing fails; when keeping fails the slot file is not touched.
 void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
                      const SlotReplacement &replacement);
 

@@ -10,6 +10,7 @@
 #include "ui/classic_look.h"
 #include "ui/controls.h"
 #include "ui/plain_text.h"
+#include "ui/stretched_picture.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -53,6 +54,12 @@ QString noFileCaption()
 QString changeFailedMessage(LogoSlot slot, const QString &reason)
 {
     return QStringLiteral("Vantrel could not change the %1 logo: %2").arg(slotName(slot), reason);
+}
+
+QString notKeptMessage(const SlotNotKept &error)
+{
+    return QStringLiteral("Vantrel could not keep a copy of %1: %2")
+        .arg(error.slotPath(), error.cause());
 }
 
 } // namespace
@@ -115,10 +122,11 @@ void Form1::createControls()
     Label2 = makeLabel(client, "Label2", QStringLiteral("Label2"), kLabel2);
     Label2->setVisible(false);
 
-    open = makeLabel(client, "open", QString(), kOpen);
+    // Stretched by nearest neighbour: a dithered logo keeps its dots.
+    open = new StretchedLabel(client);
+    placeControl(*open, "open", kOpen);
     open->setFrameStyle(QFrame::Box | QFrame::Plain);
     open->setLineWidth(1);
-    open->setScaledContents(true);
 }
 
 void Form1::createMenus()
@@ -300,7 +308,11 @@ void Form1::choff_Click()
 
 void Form1::restoreSlot(LogoSlot slot)
 {
-    RestoreSlot(host(), slot, Label2->text());
+    try {
+        RestoreSlot(host(), slot, Label2->text());
+    } catch (const SlotNotKept &error) {
+        host().messageBox(notKeptMessage(error));
+    }
 }
 
 void Form1::Command2_Click()
@@ -318,14 +330,27 @@ void Form1::Command5_Click()
     restoreSlot(LogoSlot::SwitchOff);
 }
 
+// Silent about its own failures, but not about a slot left alone because
+// its content could not be kept: one message names each.
+void Form1::restoreAll()
+{
+    QStringList lines;
+    for (const RestoreFailure &failure : RestoreAllSlots(host(), Label2->text())) {
+        if (failure.notKept)
+            lines << notKeptMessage(*failure.notKept);
+    }
+    if (!lines.isEmpty())
+        host().messageBox(lines.join('\n'));
+}
+
 void Form1::Command7_Click()
 {
-    RestoreAllSlots(host(), Label2->text());
+    restoreAll();
 }
 
 void Form1::Restore_Click()
 {
-    RestoreAllSlots(host(), Label2->text());
+    restoreAll();
 }
 
 void Form1::viewSlot(LogoSlot slot)

@@ -121,6 +121,7 @@ private:
     void showPathInToolTip();
     void changeSlot(LogoSlot slot, QPushButton &button);
     void restoreSlot(LogoSlot slot);
+    void restoreAll();
     void viewSlot(LogoSlot slot);
     void editBitmap();
     void showReadme();

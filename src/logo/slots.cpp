@@ -50,8 +50,10 @@ std::optional<RestoreFailure> tryRestore(Host &host, LogoSlot slot, const QStrin
 {
     try {
         restoreStep(host, slot, windowsDirectory, operation);
+    } catch (const SlotNotKept &error) {
+        return RestoreFailure{slot, error.reason(), error};
     } catch (const HostError &error) {
-        return RestoreFailure{slot, error.reason()};
+        return RestoreFailure{slot, error.reason(), std::nullopt};
     }
     return std::nullopt;
 }
@@ -70,6 +72,9 @@ std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &win
         tryRestore(host, slot, windowsDirectory, SlotOperation::Restore);
     if (!failure)
         return std::nullopt;
+    // Not the slot's own failure: its message would not be true.
+    if (failure->notKept)
+        throw *failure->notKept;
     host.messageBox(restoreFailedMessage(slot));
     return failure->reason;
 }

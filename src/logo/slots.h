@@ -16,10 +16,13 @@
 // Nothing a slot held is lost: before an operation replaces or deletes a
 // slot file, its content is kept outside the drive (logo/backups.h), and
 // UndoSlot puts a kept copy back. When the copy cannot be made, the
-// operation fails as if its own step had failed, and the slot is left as
-// it was.
+// operation stops with SlotNotKept before touching the slot. Change and
+// Undo fail with it as with any failure of their own; Restore and Restore
+// All set it apart from theirs, since their message ("already set to
+// default") or their silence would not be true then.
 
 #include "host/host.h"
+#include "logo/backups.h"
 #include "logo/slot_table.h"
 
 #include <optional>
@@ -42,14 +45,17 @@ void ChangeSlot(Host &host, LogoSlot slot, const QString &source, const QString 
 // slot's fixed message through the host and changes nothing else; the
 // message often cannot say what went wrong ("already set to default" for
 // "Permission denied"), so the host's reason is returned as well. Returns
-// nothing when the slot was restored.
+// nothing when the slot was restored. When the slot's content cannot be
+// kept first, shows nothing and throws SlotNotKept; the slot is as it was.
 std::optional<QString> RestoreSlot(Host &host, LogoSlot slot, const QString &windowsDirectory);
 
 // A restore step that failed, with the host's reason, for a caller that
-// can say more than the window does.
+// can say more than the window does. `notKept` is set when the slot's
+// content could not be kept first, so that the slot was left alone.
 struct RestoreFailure {
     LogoSlot slot;
     QString reason;
+    std::optional<SlotNotKept> notKept;
 };
 
 // RestoreSlot without its message: shows nothing, and returns the failure,

@@ -357,6 +357,9 @@ void DesktopHost::showFileDialog(FileDialog &dialog, FileDialogKind kind)
     } else {
         box.setAcceptMode(QFileDialog::AcceptSave);
         box.setFileMode(QFileDialog::AnyFile);
+        // Choosing a name writes nothing: whoever asked decides what to do
+        // with a file that is there already, so the dialog never asks.
+        box.setOption(QFileDialog::DontConfirmOverwrite);
     }
     if (!dialog.DialogTitle.isEmpty())
         box.setWindowTitle(dialog.DialogTitle);

@@ -7,7 +7,8 @@
 //    prompt shown as plain text (it may hold a path);
 //  - the file dialog is Qt's own (not the platform's) QFileDialog, fed
 //    with the program's "description|patterns" filters, sized to show its
-//    columns in full and started in the folder the user last chose in.
+//    columns in full and started in the folder the user last chose in;
+//    a Save dialog takes an existing file without asking to replace it.
 
 #include "host/system/system_host.h"
 

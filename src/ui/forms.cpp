@@ -131,6 +131,8 @@ MainWindow &Forms::showMainWindow()
 
 void Forms::bringToFront(Form &form)
 {
+    // A minimised window comes back as it was before, maximised or not.
+    form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
     form.show();
     form.raise();
     form.activateWindow();

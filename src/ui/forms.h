@@ -8,7 +8,8 @@
 //  - loading a window constructs it and runs its Form_Load once; loading a
 //    window that is already loaded hands back the loaded one;
 //  - showing a window loads it if needed, shows it modelessly and brings it
-//    to the front, so there is never more than one of each;
+//    to the front, restored if it was minimised, so there is never more
+//    than one of each;
 //  - unloading destroys it; the next load starts afresh;
 //  - ending the program unloads every window, hidden ones included, and
 //    stops the event loop.
@@ -127,7 +128,8 @@ public:
     // exception on.
     template <class F> F &load();
 
-    // Loads F if needed, shows it modelessly and brings it to the front.
+    // Loads F if needed, shows it modelessly and brings it to the front,
+    // restoring it when it is minimised.
     template <class F> F &show();
 
     // Names the main window's type. Until it is named, loadMainWindow and
@@ -173,7 +175,8 @@ private:
     void forget(Form &form);
     // What every window gets once it is loaded.
     static void settle(Form &form);
-    // Shows a loaded window modelessly, in front of the others.
+    // Shows a loaded window modelessly, in front of the others, restored
+    // when it is minimised.
     static void bringToFront(Form &form);
 
     Host &m_host;

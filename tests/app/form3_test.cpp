@@ -22,9 +22,17 @@ using vantrel::test::TempDrive;
 
 namespace {
 
-// The program as it starts: the splash, loaded and shown, on a fresh drive.
+// The program as it starts: the splash, loaded and shown, on a fresh drive,
+// or on one that could not be made.
 struct Start {
-    Start() : forms(host), splash(&forms.show<Form3>()) {}
+    explicit Start(bool driveFails = false) : forms(host)
+    {
+        startProgram(forms, [driveFails] {
+            if (driveFails)
+                throw HostError(QStringLiteral("no room"));
+        });
+        splash = forms.find<Form3>();
+    }
 
     // True when exactly the named windows are loaded; the splash counts as
     // shown only while it is visible.
@@ -187,28 +195,36 @@ void Form3Test::mainWindowComesAtFiveSeconds_data()
 {
     QTest::addColumn<int>("ms");
     QTest::addColumn<bool>("mainWindow");
+    QTest::addColumn<bool>("driveFails");
 
-    QTest::newRow("at start") << 0 << false;
-    QTest::newRow("after 1 s") << 1000 << false;
-    QTest::newRow("1 ms early") << 4999 << false;
-    QTest::newRow("at 5000 ms") << 5000 << true;
-    QTest::newRow("later") << 7000 << true;
-    QTest::newRow("much later") << 60000 << true;
+    QTest::newRow("at start") << 0 << false << false;
+    QTest::newRow("after 1 s") << 1000 << false << false;
+    QTest::newRow("1 ms early") << 4999 << false << false;
+    QTest::newRow("at 5000 ms") << 5000 << true << false;
+    QTest::newRow("later") << 7000 << true << false;
+    QTest::newRow("much later") << 60000 << true << false;
+    // The failure waits for the main window, so as to stand in front of it.
+    QTest::newRow("no drive, 1 ms early") << 4999 << false << true;
+    QTest::newRow("no drive, at 5000 ms") << 5000 << true << true;
 }
 
 void Form3Test::mainWindowComesAtFiveSeconds()
 {
     QFETCH(int, ms);
     QFETCH(bool, mainWindow);
+    QFETCH(bool, driveFails);
 
-    Start start;
+    Start start(driveFails);
     QVERIFY(start.only(true, false));
     start.host.advance(ms);
     QVERIFY(start.only(!mainWindow, mainWindow));
+    QCOMPARE(start.host.messages,
+             mainWindow && driveFails
+                 ? QStringList{QStringLiteral("Vantrel could not set up its drive C: no room")}
+                 : QStringList{});
     if (mainWindow) {
         // Loaded the way the program loads it: Form_Load has run.
         QCOMPARE(start.forms.find<Form1>()->Label2->text(), QStringLiteral("C:\\WINDOWS\\"));
-        QVERIFY(start.host.messages.isEmpty());
     }
 }
 

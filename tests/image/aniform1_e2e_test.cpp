@@ -10,6 +10,7 @@
 #include "support/fake_host.h"
 #include "support/files.h"
 #include "support/logo_bytes.h"
+#include "support/modal_driver.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
 #include "ui/desktop_host.h"
@@ -85,6 +86,22 @@ void AniForm1EndToEndTest::runWritesTheLogoTheSettingsAndHandsOver()
     QVERIFY(maker);
     QCOMPARE(maker->Src->text(), sourcePath);
     QCOMPARE(maker->Targ->text(), QStringLiteral("Target File"));
+
+    // The picker takes an existing target without asking; only Run writes.
+    drive.write("My Pictures/Sky animated.sys", "old");
+    QString question;
+    test::whenModal<QFileDialog>([&](QFileDialog &dialog) {
+        dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(targetPath);
+        test::recordNextMessageBox(&question, 30);
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    QTest::mouseClick(maker->Command2, Qt::LeftButton);
+    QTest::qWait(400);
+    QCOMPARE(question, QString());
+    QCOMPARE(maker->Targ->text(), targetPath);
+    QCOMPARE(drive.read("My Pictures/Sky animated.sys"), QByteArray("old"));
+    QApplication::setActiveWindow(maker);
+    QVERIFY(QTest::qWaitForWindowActive(maker));
 
     retype(maker->Targ, targetPath);
     QTest::mouseClick(maker->Check1, Qt::LeftButton);

@@ -119,6 +119,7 @@ private Q_SLOTS:
     void openCommandsSetTheDialogOptions_data();
     void openCommandsSetTheDialogOptions();
     void choosingAFilePreviewsItAndEnablesTheButtons();
+    void thePreviewFillsItsAreaWithThePicturesOwnColours();
     void cancellingKeepsEverything();
     void aFileThatIsNoPictureStillEnablesTheButtons();
     void theSamePathAgainCountsAsAChange();
@@ -437,6 +438,23 @@ void Form1Test::choosingAFilePreviewsItAndEnablesTheButtons()
     QVERIFY(window.host.messages.isEmpty());
 }
 
+// Stretched by nearest neighbour: a dithered logo shows no blended colour.
+void Form1Test::thePreviewFillsItsAreaWithThePicturesOwnColours()
+{
+    QImage checks(8, 8, QImage::Format_RGB32);
+    for (int i = 0; i < 64; ++i)
+        checks.setPixel(i % 8, i / 8, (i + i / 8) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    Window window;
+    window.drive.write("checks.bmp", test::encodedImage(checks));
+    window.choose(window.drivePath("checks.bmp"));
+
+    const QImage shown = window.form->open->grab(window.form->open->contentsRect()).toImage();
+    QCOMPARE(shown.size(), QSize(271, 199));
+    const auto *pixels = reinterpret_cast<const QRgb *>(shown.constBits());
+    QCOMPARE(QSet<QRgb>(pixels, pixels + 271 * 199),
+             (QSet<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)}));
+}
+
 void Form1Test::cancellingKeepsEverything()
 {
     Window window;
@@ -632,17 +650,22 @@ void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs_data()
         << "chshut"
         << "Vantrel could not change the shutdown logo: cannot keep a copy of "
            "C:\\WINDOWS\\logow.sys: cannot create the directory @: a file is in the way";
-    QTest::newRow("Restore Startup") << "Command2" << restoreFailedMessage(LogoSlot::Startup);
-    QTest::newRow("Restore Turn Off") << "Command5" << restoreFailedMessage(LogoSlot::SwitchOff);
-    QTest::newRow("Restore All") << "Command7"
-                                 << "";
-    QTest::newRow("File > Restore All") << "Restore"
-                                        << "";
+    // Restore tells the copy's own failure; its slot message would be false.
+    const QString notKept = "Vantrel could not keep a copy of %1: cannot create the directory @: "
+                            "a file is in the way";
+    QTest::newRow("Restore Startup") << "Command2" << notKept.arg("C:\\logo.sys");
+    QTest::newRow("Restore Turn Off") << "Command5" << notKept.arg("C:\\WINDOWS\\logos.sys");
+    const QString all =
+        QStringList{notKept.arg("C:\\logo.sys"), notKept.arg("C:\\WINDOWS\\logow.sys"),
+                    notKept.arg("C:\\WINDOWS\\logos.sys")}
+            .join('\n');
+    QTest::newRow("Restore All") << "Command7" << all;
+    QTest::newRow("File > Restore All") << "Restore" << all;
 }
 
 // A copy that cannot be kept (here a file stands where the copies go)
-// refuses the operation: the window answers as it does to any failure of
-// that command, and every slot keeps its bytes.
+// refuses the operation: the window says so in one message, and every
+// slot keeps its bytes.
 void Form1Test::aSlotFileThatCannotBeKeptIsLeftAsItIs()
 {
     QFETCH(QString, command);

@@ -115,7 +115,10 @@ void FormsTest::showShowsTheLoadedWindowModelessly()
     QVERIFY(shown.isVisible());
     QVERIFY(!shown.isModal());
     Other &other = forms.show<Other>();
+    // Showing a minimised window brings it back.
+    loaded.showMinimized();
     QCOMPARE(&forms.show<Counted>(), &loaded);
+    QVERIFY(!loaded.isMinimized());
     QVERIFY(other.isVisible());
     QCOMPARE(Counted::loads, 1);
     QCOMPARE(forms.loadedCount(), 2);
