@@ -245,7 +245,7 @@ int dispatch(const QStringList &arguments, CliContext &context)
     const Command *command = nullptr;
     try {
         OptionReader reader(arguments,
-                            {{"--partition", OptionSpec::Value}, {"--help"}, {"-h"}, {"--version"}},
+                            {{"--partition", OptionRule::Value}, {"--help"}, {"-h"}, {"--version"}},
                             OptionReader::Stop::AtFirstOperand);
         while (const std::optional<Option> option = reader.next()) {
             if (option->name == "--partition") {

@@ -12,7 +12,7 @@ int animateCommand(const QStringList &arguments, CommandContext &context)
 {
     int start = kDefaultStartEntry;
     bool reverse = false;
-    OptionReader reader(arguments, {{"--start", OptionSpec::Value}, {"--reverse"}});
+    OptionReader reader(arguments, {{"--start", OptionRule::Value}, {"--reverse"}});
     while (const std::optional<Option> option = reader.next()) {
         if (option->name == "--reverse")
             reverse = true;

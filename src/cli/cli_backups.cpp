@@ -88,7 +88,7 @@ int backupsCommand(const QStringList &arguments, CommandContext &context)
 int undoCommand(const QStringList &arguments, CommandContext &context)
 {
     std::optional<QString> to;
-    OptionReader reader(arguments, {{"--to", OptionSpec::Value}});
+    OptionReader reader(arguments, {{"--to", OptionRule::Value}});
     while (const std::optional<Option> option = reader.next())
         to = option->value;
     const QStringList words = reader.operands(1, 1, QStringLiteral("undo takes one slot"));

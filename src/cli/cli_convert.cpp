@@ -108,11 +108,11 @@ int convertCommand(const QStringList &arguments, CommandContext &context)
 {
     ConvertOptions options;
     bool startGiven = false;
-    OptionReader reader(arguments, {{"--fit", OptionSpec::Value},
-                                    {"--border", OptionSpec::Value},
-                                    {"--start", OptionSpec::Value},
-                                    {"--ramp", OptionSpec::Value},
-                                    {"--band", OptionSpec::Value},
+    OptionReader reader(arguments, {{"--fit", OptionRule::Value},
+                                    {"--border", OptionRule::Value},
+                                    {"--start", OptionRule::Value},
+                                    {"--ramp", OptionRule::Value},
+                                    {"--band", OptionRule::Value},
                                     {"--no-dither"}});
     while (const std::optional<Option> option = reader.next())
         applyOption(*option, options, startGiven);

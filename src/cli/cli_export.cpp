@@ -147,10 +147,10 @@ void applyOption(const Option &option, ExportRequest &request)
 int exportCommand(const QStringList &arguments, CommandContext &context)
 {
     ExportRequest request;
-    OptionReader reader(arguments, {{"--size", OptionSpec::Value},
-                                    {"--delay-ms", OptionSpec::Value},
-                                    {"--cycles", OptionSpec::Value},
-                                    {"--frames", OptionSpec::Value}});
+    OptionReader reader(arguments, {{"--size", OptionRule::Value},
+                                    {"--delay-ms", OptionRule::Value},
+                                    {"--cycles", OptionRule::Value},
+                                    {"--frames", OptionRule::Value}});
     while (const std::optional<Option> option = reader.next())
         applyOption(*option, request);
     const QStringList files =

@@ -6,14 +6,14 @@
 
 namespace vantrel {
 
-OptionReader::OptionReader(const QStringList &arguments, std::vector<OptionSpec> options, Stop stop)
+OptionReader::OptionReader(const QStringList &arguments, std::vector<OptionRule> options, Stop stop)
     : m_arguments(arguments), m_options(std::move(options)), m_stop(stop)
 {}
 
-const OptionSpec *OptionReader::find(const QString &name) const
+const OptionRule *OptionReader::find(const QString &name) const
 {
     const auto found = std::find_if(m_options.begin(), m_options.end(),
-                                    [&](const OptionSpec &spec) { return name == spec.name; });
+                                    [&](const OptionRule &rule) { return name == rule.name; });
     return found == m_options.end() ? nullptr : &*found;
 }
 
@@ -33,12 +33,12 @@ std::optional<Option> OptionReader::next()
         } else {
             const qsizetype equals = argument.indexOf('=');
             Option option{argument.left(equals), {}};
-            const OptionSpec *spec = find(option.name);
-            if (spec == nullptr)
+            const OptionRule *rule = find(option.name);
+            if (rule == nullptr)
                 throw UsageError("unknown option '" + argument + "'");
-            if (spec->kind == OptionSpec::Flag && equals >= 0)
+            if (rule->kind == OptionRule::Flag && equals >= 0)
                 throw UsageError(option.name + " takes no value");
-            if (spec->kind == OptionSpec::Value) {
+            if (rule->kind == OptionRule::Value) {
                 if (equals >= 0)
                     option.value = argument.mid(equals + 1);
                 else if (m_next < m_arguments.size())

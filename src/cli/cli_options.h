@@ -37,7 +37,7 @@ public:
 
 // An option a command takes: its name, with its dashes, and whether a
 // value comes with it.
-struct OptionSpec {
+struct OptionRule {
     enum Kind { Flag, Value };
     const char *name;
     Kind kind = Flag;
@@ -58,7 +58,7 @@ public:
     // (the program's own options end at the command word).
     enum class Stop { AtEnd, AtFirstOperand };
 
-    OptionReader(const QStringList &arguments, std::vector<OptionSpec> options,
+    OptionReader(const QStringList &arguments, std::vector<OptionRule> options,
                  Stop stop = Stop::AtEnd);
 
     // The next option, in the order given, collecting the operands on the
@@ -73,10 +73,10 @@ public:
     QStringList operands() const { return m_operands; }
 
 private:
-    const OptionSpec *find(const QString &name) const;
+    const OptionRule *find(const QString &name) const;
 
     QStringList m_arguments;
-    std::vector<OptionSpec> m_options;
+    std::vector<OptionRule> m_options;
     Stop m_stop;
     qsizetype m_next = 0;
     QStringList m_operands;

@@ -173,7 +173,7 @@ TEST(OptionReader, ReadsOptionsAndOperandsAndNamesEachMisuse)
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         QStringList read;
         try {
-            OptionReader reader(c.arguments, {{"--flag"}, {"--value", OptionSpec::Value}}, c.stop);
+            OptionReader reader(c.arguments, {{"--flag"}, {"--value", OptionRule::Value}}, c.stop);
             while (const std::optional<Option> option = reader.next())
                 read << option->name + (option->name == "--value" ? '=' + option->value : "");
             read << "|" << reader.operands();
