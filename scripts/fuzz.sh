@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (fuzz/) with clang and libFuzzer in ./build-fuzz
+# Builds the fuzz targets (fuzz/), and every test executable so that clang
+# compiles the whole tree, with clang and libFuzzer in ./build-fuzz
 # and runs each for a bounded time, two at a time (one a core). Fails when
 # a target crashes, breaks an invariant, leaks, hangs or runs out of
 # memory, and names the input that does it.

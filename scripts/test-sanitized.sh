@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Vantrel with clang, AddressSanitizer (LeakSanitizer included) and
+# Builds Vantrel with AddressSanitizer (LeakSanitizer included) and
 # UndefinedBehaviorSanitizer in ./build-asan and runs the whole test suite
 # there: the "asan" workflow of CMakePresets.json.
 set -euo pipefail

@@ -22,6 +22,6 @@ suite() {
 stage "dependencies" bash scripts/install-deps.sh
 stage "build (GCC, warnings as errors)" bash scripts/build.sh -DVANTREL_WERROR=ON
 stage "test suite" suite
-stage "sanitizers (clang, warnings as errors): build and test suite" bash scripts/test-sanitized.sh
-stage "fuzzing" bash scripts/fuzz.sh
+stage "sanitizers (warnings as errors): build and test suite" bash scripts/test-sanitized.sh
+stage "clang: fuzz targets and tests built, fuzzing" bash scripts/fuzz.sh
 echo "=== all stages: $SECONDS s"
