@@ -4,9 +4,7 @@
 #include "codec/gif_export.h"
 #include "codec/logo_format.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageWriter>
 
 #include <optional>
 #include <vector>
@@ -62,17 +60,6 @@ QString framePath(const QString &directory, int k)
     if (directory.endsWith('/') || directory.endsWith('\\'))
         return directory + name;
     return directory + (directory.startsWith('/') ? '/' : '\\') + name;
-}
-
-std::vector<std::uint8_t> encodePng(const QImage &image, const QString &path)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        throw HostError(QStringLiteral("cannot make %1: %2").arg(path, writer.errorString()));
-    return {bytes.begin(), bytes.end()};
 }
 
 void warnAboutStillness(const ExportRequest &request, const LogoMotion &motion,

@@ -6,7 +6,11 @@
 
 #include <gif_lib.h>
 
+#include <QBuffer>
+#include <QImageWriter>
+
 #include <algorithm>
+#include <array>
 #include <memory>
 
 namespace vantrel {
@@ -343,11 +347,101 @@ ExportFrames exportFrames(std::span<const std::uint8_t> logo, ExportSize size)
     return frames;
 }
 
+std::vector<FrameRun> distinctFrames(const ExportFrames &frames)
+{
+    std::array<bool, 256> used{};
+    for (const std::uint8_t index : frames.indexes)
+        used[index] = true;
+    const auto sameLook = [&](const Palette &a, const Palette &b) {
+        for (std::size_t i = 0; i < used.size(); ++i) {
+            if (used[i] && a[i] != b[i])
+                return false;
+        }
+        return true;
+    };
+    std::vector<FrameRun> runs;
+    for (int k = 0; k < int(frames.palettes.size()); ++k) {
+        if (!runs.empty() && sameLook(frames.palettes[std::size_t(runs.back().first)],
+                                      frames.palettes[std::size_t(k)]))
+            ++runs.back().count;
+        else
+            runs.push_back({k, 1});
+    }
+    return runs;
+}
+
+namespace {
+
+// The frames the GIF holds: each distinct one once, or every step, with no
+// run longer than a frame's delay can time.
+std::vector<FrameRun> gifRuns(const ExportFrames &frames, bool merge, int delayHundredths)
+{
+    std::vector<FrameRun> runs;
+    if (!merge) {
+        for (int k = 0; k < int(frames.palettes.size()); ++k)
+            runs.push_back({k, 1});
+        return runs;
+    }
+    const int longest = std::max(1, 0xffff / std::max(1, delayHundredths));
+    for (FrameRun run : distinctFrames(frames)) {
+        for (; run.count > longest; run.count -= longest, run.first += longest)
+            runs.push_back({run.first, longest});
+        runs.push_back(run);
+    }
+    return runs;
+}
+
+// Writes the frames after the first whole, each with all 256 colours.
+void writeFullFrames(GifWriter &gif, const ExportFrames &frames, std::span<const FrameRun> runs,
+                     int delay)
+{
+    const Box whole{0, 0, frames.width, frames.height};
+    for (const FrameRun &run : runs) {
+        const ColourMap local = makeColourMap(256, frames.palettes[std::size_t(run.first)]);
+        std::vector<std::uint8_t> pixels = frames.indexes;
+        gif.control(run.count * delay, NO_TRANSPARENT_COLOR);
+        gif.image(whole, local.get(), pixels);
+    }
+}
+
+// Writes the frames after the first as the box of the animated pixels, with
+// a local table of the range and the rest transparent.
+void writeBoxFrames(GifWriter &gif, const ExportFrames &frames, std::span<const FrameRun> runs,
+                    int delay)
+{
+    const int start = frames.motion.start;
+    const Box box = animatedBox(frames, start);
+    if (box.width == 0)
+        fail(QStringLiteral("no pixel uses entries %1 to 255").arg(start));
+    const int entries = 256 - start;
+    const int tableSize = 1 << std::max(1, GifBitSize(entries + 1));
+    std::vector<std::uint8_t> boxPixels(std::size_t(box.width) * std::size_t(box.height));
+    for (int y = 0; y < box.height; ++y) {
+        const std::uint8_t *from = frames.indexes.data() +
+                                   std::size_t(box.top + y) * std::size_t(frames.width) +
+                                   std::size_t(box.left);
+        std::uint8_t *to = boxPixels.data() + std::size_t(y) * std::size_t(box.width);
+        for (int x = 0; x < box.width; ++x)
+            to[x] = from[x] >= start ? std::uint8_t(from[x] - start + 1)
+                                     : std::uint8_t(kTransparentIndex);
+    }
+    const std::vector<std::uint8_t> codes =
+        compressCodes(box, *makeColourMap(tableSize, {}), boxPixels);
+    for (const FrameRun &run : runs) {
+        std::vector<Rgb> colours(std::size_t(entries) + 1, Rgb{0, 0, 0});
+        const Palette &palette = frames.palettes[std::size_t(run.first)];
+        std::copy(palette.begin() + start, palette.end(), colours.begin() + 1);
+        gif.control(run.count * delay, kTransparentIndex);
+        gif.imageFromCodes(box, *makeColourMap(tableSize, colours), codes);
+    }
+}
+
+} // namespace
+
 std::vector<std::uint8_t> encodeGif(const ExportFrames &frames, const GifOptions &options)
 {
     checkFrames(frames, options);
     const bool cycling = frames.motion.motion == Motion::Cycling;
-    const int start = frames.motion.start;
     const int delay = (options.delayMs + 5) / 10;
 
     std::vector<std::uint8_t> out;
@@ -358,46 +452,17 @@ std::vector<std::uint8_t> encodeGif(const ExportFrames &frames, const GifOptions
     if (cycling && options.cycles != 1)
         gif.loopCount(options.cycles == 0 ? 0 : options.cycles - 1);
 
-    const Box whole{0, 0, frames.width, frames.height};
+    const std::vector<FrameRun> runs = gifRuns(frames, options.mergeRepeats, delay);
     std::vector<std::uint8_t> pixels(frames.indexes);
     if (cycling)
-        gif.control(delay, NO_TRANSPARENT_COLOR);
-    gif.image(whole, nullptr, pixels);
+        gif.control(runs.front().count * delay, NO_TRANSPARENT_COLOR);
+    gif.image({0, 0, frames.width, frames.height}, nullptr, pixels);
 
-    const int count = frames.motion.frameCount();
-    if (count > 1 && options.layout == GifLayout::FullFrames) {
-        for (int k = 1; k < count; ++k) {
-            const ColourMap local = makeColourMap(256, frames.palettes[std::size_t(k)]);
-            pixels = frames.indexes;
-            gif.control(delay, NO_TRANSPARENT_COLOR);
-            gif.image(whole, local.get(), pixels);
-        }
-    } else if (count > 1) {
-        const Box box = animatedBox(frames, start);
-        if (box.width == 0)
-            fail(QStringLiteral("no pixel uses entries %1 to 255").arg(start));
-        const int entries = 256 - start;
-        const int tableSize = 1 << std::max(1, GifBitSize(entries + 1));
-        std::vector<std::uint8_t> boxPixels(std::size_t(box.width) * std::size_t(box.height));
-        for (int y = 0; y < box.height; ++y) {
-            const std::uint8_t *from = frames.indexes.data() +
-                                       std::size_t(box.top + y) * std::size_t(frames.width) +
-                                       std::size_t(box.left);
-            std::uint8_t *to = boxPixels.data() + std::size_t(y) * std::size_t(box.width);
-            for (int x = 0; x < box.width; ++x)
-                to[x] = from[x] >= start ? std::uint8_t(from[x] - start + 1)
-                                         : std::uint8_t(kTransparentIndex);
-        }
-        const std::vector<std::uint8_t> codes =
-            compressCodes(box, *makeColourMap(tableSize, {}), boxPixels);
-        for (int k = 1; k < count; ++k) {
-            std::vector<Rgb> colours(std::size_t(entries) + 1, Rgb{0, 0, 0});
-            const Palette &palette = frames.palettes[std::size_t(k)];
-            std::copy(palette.begin() + start, palette.end(), colours.begin() + 1);
-            gif.control(delay, kTransparentIndex);
-            gif.imageFromCodes(box, *makeColourMap(tableSize, colours), codes);
-        }
-    }
+    const std::span<const FrameRun> later = std::span(runs).subspan(1);
+    if (!later.empty() && options.layout == GifLayout::FullFrames)
+        writeFullFrames(gif, frames, later, delay);
+    else if (!later.empty())
+        writeBoxFrames(gif, frames, later, delay);
     gif.close();
     return out;
 }
@@ -428,6 +493,17 @@ QImage frameImage(const ExportFrames &frames, int k)
         std::copy_n(frames.indexes.data() + std::size_t(y) * std::size_t(frames.width),
                     frames.width, image.scanLine(y));
     return image;
+}
+
+std::vector<std::uint8_t> encodePng(const QImage &image, const QString &name)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        throw HostError(QStringLiteral("cannot make %1: %2").arg(name, writer.errorString()));
+    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace vantrel

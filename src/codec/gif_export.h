@@ -101,6 +101,20 @@ struct ExportFrames {
 // beyond them.
 ExportFrames exportFrames(std::span<const std::uint8_t> logo, ExportSize size);
 
+// Consecutive frames that show the same picture: frame `first` and the
+// `count` - 1 after it.
+struct FrameRun {
+    int first = 0;
+    int count = 1;
+    friend bool operator==(const FrameRun &, const FrameRun &) = default;
+};
+
+// The frames of `frames` in runs of consecutive frames that look the same,
+// as they do when every entry the pixels use keeps its colour from one step
+// to the next (a range whose colours repeat). The runs cover every frame in
+// order; a still picture is one run of one frame.
+std::vector<FrameRun> distinctFrames(const ExportFrames &frames);
+
 // How the frames after the first are stored.
 enum class GifLayout {
     // The bounding box of the animated pixels, with transparency; the
@@ -126,11 +140,18 @@ struct GifOptions {
     // How often the cycle plays, 1..kMaxCycles; 0 plays it forever.
     int cycles = 0;
     GifLayout layout = GifLayout::ChangedBox;
+    // A frame that looks like the one before adds its delay to it instead
+    // of being written again; false writes every step, kept to measure the
+    // merging against.
+    bool mergeRepeats = true;
 };
 
 // Encodes `frames` as a GIF89a file in memory. A still picture is one
 // image without timing or loop; an animation has a delay on every frame
 // and, unless it plays once, a loop count of `cycles` - 1 (0 for forever).
+// Repeated frames are merged into one with their delays summed (at most
+// 65535 hundredths a frame), so the GIF plays the same pictures for the
+// same time.
 // Throws HostError for options out of range, frames that do not fit
 // together, or a failure of the encoder.
 std::vector<std::uint8_t> encodeGif(const ExportFrames &frames, const GifOptions &options);
@@ -144,5 +165,10 @@ std::vector<std::uint8_t> exportGif(std::span<const std::uint8_t> logo, ExportSi
 // palette: the whole picture as it is shown at that step. Throws HostError
 // for a `k` outside the frames.
 QImage frameImage(const ExportFrames &frames, int k);
+
+// `image` as a PNG file in memory; an 8-bit indexed image, as frameImage
+// makes, keeps its palette. Throws HostError naming the file `name` when
+// the encoder fails.
+std::vector<std::uint8_t> encodePng(const QImage &image, const QString &name);
 
 } // namespace vantrel

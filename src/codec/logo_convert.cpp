@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace vantrel {
@@ -95,19 +96,67 @@ Colour fromLiq(liq_color c)
     return {c.r, c.g, c.b};
 }
 
+// `p`, a premultiplied pixel, laid over the opaque `border`. Filtering may
+// leave a premultiplied value a level above its alpha; the clamp keeps such
+// a pixel from wrapping round to black.
+liq_color laidOver(QRgb p, Colour border)
+{
+    const int a = qAlpha(p);
+    const auto over = [a](int premultiplied, int background) {
+        return static_cast<unsigned char>(
+            std::min(255, premultiplied + (background * (255 - a) + 127) / 255));
+    };
+    return {over(qRed(p), border.red), over(qGreen(p), border.green), over(qBlue(p), border.blue),
+            255};
+}
+
+// `picture` in a format whose pixels are 32-bit premultiplied values.
+QImage premultiplied(const QImage &picture)
+{
+    QImage image = picture.convertToFormat(
+        picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        throw HostError(QStringLiteral("not enough memory to convert the picture"));
+    return image;
+}
+
+// Whether a picture of `size` is a logo as it is stored or as a 4:3 screen
+// shows it: the sizes the export writes.
+bool isLogoRendering(QSize size)
+{
+    return size == QSize(kLogoWidth, kLogoHeight) || size == QSize(640, 400) ||
+           size == QSize(640, 480);
+}
+
+// A logo rendering taken back to the logo's grid: each logo pixel takes the
+// picture's pixel under its centre, so every colour stays as it is.
+std::vector<liq_color> centreSamples(const QImage &picture, Colour border)
+{
+    const QImage image = premultiplied(picture);
+    const std::int64_t w = image.width();
+    const std::int64_t h = image.height();
+    std::vector<liq_color> canvas(std::size_t(kWidth * kHeight));
+    for (std::int64_t y = 0; y < kHeight; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(
+            image.constScanLine(int((2 * y + 1) * h / (2 * kHeight))));
+        liq_color *out = canvas.data() + std::size_t(y * kWidth);
+        for (std::int64_t x = 0; x < kWidth; ++x)
+            out[x] = laidOver(line[(2 * x + 1) * w / (2 * kWidth)], border);
+    }
+    return canvas;
+}
+
 // The picture fitted and resampled to 320 x 400, laid over the border
-// colour, top row first.
+// colour, top row first. A logo rendering is taken back to its own pixels.
 std::vector<liq_color> fitPicture(const QImage &picture, Fit fit, Colour border)
 {
+    if (isLogoRendering(picture.size()))
+        return centreSamples(picture, border);
     const QRect part = shownPart(picture.size(), fit);
     const QRect target = logoPictureRect(picture.size(), fit);
-    QImage cut = part == picture.rect() ? picture : picture.copy(part);
     // Premultiplied alpha makes the filter weigh transparent pixels by how
     // much of them shows, so no colour bleeds out of invisible areas.
-    cut = cut.convertToFormat(cut.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                    : QImage::Format_RGB32);
-    if (cut.isNull())
-        throw HostError(QStringLiteral("not enough memory to convert the picture"));
+    const QImage cut = premultiplied(part == picture.rect() ? picture : picture.copy(part));
     QImage scaled = cut.size() == target.size() ? cut
                                                 : cut.scaled(target.size(), Qt::IgnoreAspectRatio,
                                                              Qt::SmoothTransformation);
@@ -118,21 +167,11 @@ std::vector<liq_color> fitPicture(const QImage &picture, Fit fit, Colour border)
     if (scaled.isNull() || scaled.size() != target.size())
         throw HostError(QStringLiteral("not enough memory to convert the picture"));
     std::vector<liq_color> canvas(std::size_t(kWidth * kHeight), toLiq(border));
-    // Filtering may leave a premultiplied value a level above its alpha;
-    // the clamp keeps such a pixel from wrapping round to black.
-    const auto over = [](int premultiplied, int alpha, int background) {
-        return static_cast<unsigned char>(
-            std::min(255, premultiplied + (background * (255 - alpha) + 127) / 255));
-    };
     for (int y = 0; y < target.height(); ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(scaled.constScanLine(y));
         liq_color *out = canvas.data() + std::size_t(target.y() + y) * kWidth + target.x();
-        for (int x = 0; x < target.width(); ++x) {
-            const QRgb p = line[x];
-            const int a = qAlpha(p);
-            out[x] = {over(qRed(p), a, border.red), over(qGreen(p), a, border.green),
-                      over(qBlue(p), a, border.blue), 255};
-        }
+        for (int x = 0; x < target.width(); ++x)
+            out[x] = laidOver(line[x], border);
     }
     return canvas;
 }
@@ -252,6 +291,31 @@ std::vector<Colour> quantise(std::vector<liq_color> &canvas, int first, int rows
 std::uint32_t key(Colour c)
 {
     return std::uint32_t(c.red) << 16 | std::uint32_t(c.green) << 8 | c.blue;
+}
+
+// Gives each colour of `rows` canvas rows from row `first` an entry of its
+// own, the border at entry 0, and writes their indexes into `indexes` (same
+// layout as the canvas). Nothing when the colours, with the border, need
+// more than `colours` entries: then the picture must be quantised.
+std::optional<std::vector<Colour>> exactPalette(const std::vector<liq_color> &canvas, int first,
+                                                int rows, int colours, Colour border,
+                                                std::vector<std::uint8_t> &indexes)
+{
+    std::vector<Colour> palette{border};
+    std::unordered_map<std::uint32_t, std::uint8_t> entries{{key(border), 0}};
+    const std::size_t begin = std::size_t(first) * kWidth;
+    const std::size_t end = begin + std::size_t(rows) * kWidth;
+    for (std::size_t i = begin; i < end; ++i) {
+        const Colour c = fromLiq(canvas[i]);
+        const auto [at, added] = entries.try_emplace(key(c), std::uint8_t(palette.size()));
+        if (added) {
+            if (int(palette.size()) == colours)
+                return std::nullopt;
+            palette.push_back(c);
+        }
+        indexes[i] = at->second;
+    }
+    return palette;
 }
 
 // The nearest colour to `c` that is not in `taken`, which holds at most
@@ -430,10 +494,14 @@ std::vector<std::uint8_t> convertToLogo(const QImage &picture, const ConvertOpti
     const int stillEntries = start == 0 ? int(kPaletteEntries) : start;
     // With a single still entry there is nothing to choose: the whole
     // picture is the border colour, as the quantiser cannot make one colour.
+    // A picture with few enough colours keeps them exactly.
     if (stillEntries >= 2 && rows > 0) {
-        const std::vector<Colour> found =
-            quantise(canvas, first, rows, stillEntries, options.border, options.dither, indexes);
-        std::copy(found.begin(), found.end(), palette.begin());
+        std::optional<std::vector<Colour>> found =
+            exactPalette(canvas, first, rows, stillEntries, options.border, indexes);
+        if (!found)
+            found = quantise(canvas, first, rows, stillEntries, options.border, options.dither,
+                             indexes);
+        std::copy(found->begin(), found->end(), palette.begin());
     }
     if (start > 0)
         addAnimatedRange(palette, start, options.ramp);

@@ -79,6 +79,14 @@ std::vector<Colour> rampColours(const std::vector<Colour> &stops, int count);
 // "#80FF0000").
 std::optional<Colour> parseColour(const QString &text);
 
+// A picture of 320 x 400, 640 x 400 or 640 x 480 pixels is taken as a logo
+// as it is stored or as a 4:3 screen shows it (the sizes the export writes),
+// whatever the fit: each logo pixel takes the colour of the picture's pixel
+// under its centre. When the picture's colours, with the border, fit in the
+// entries the picture may use, each keeps its exact colour, without
+// quantising or dithering; so a logo exported and converted back shows the
+// same colours.
+//
 // Converts `picture` into a complete logo bitmap: 129078 bytes, the header
 // a logo bitmap carries (bottom-up rows, 256 palette entries), byte 50 = S
 // and byte 51 = 0. Entry 0 is options.border exactly. Without a starting

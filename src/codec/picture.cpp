@@ -30,6 +30,8 @@ QImage decodePicture(const QByteArray &bytes, const QString &displayName)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    // A photo stands as the camera was held (its EXIF orientation).
+    reader.setAutoTransform(true);
     QImage image = reader.read();
     if (image.isNull()) {
         throw HostError(

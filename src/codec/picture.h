@@ -26,7 +26,8 @@ QImage readPicture(const QString &nativePath, const QString &displayName);
 // Decodes the picture held in `bytes`, a whole file, shown as
 // `displayName`. A bitmap ("BM") is decoded by the program's BMP decoder
 // (see decodeBmp: 8-bit bitmaps come back as Format_Indexed8 with their
-// own palette), anything else by Qt's readers. Throws HostError naming
+// own palette), anything else by Qt's readers, turned as its EXIF
+// orientation says. Throws HostError naming
 // `displayName` and the reason ("C:\logo.sys is cut short: 1000 bytes, its
 // pixels need 129078", "cannot show C:\notes.txt: Unsupported image
 // format"). Never reads outside `bytes`.
