@@ -288,3 +288,32 @@ TEST_F(CliExport, HelpNamesTheOptionsAndThePace)
     EXPECT_TRUE(general.out.contains("\n  export LOGO OUT.gif [--size WxH] [--delay-ms N] "
                                      "[--cycles K] [--frames DIR]\n"));
 }
+
+// What export writes comes back from convert as the logo it was: each size
+// of frame 1, and the logo bitmap itself, give every pixel its colour.
+TEST_F(CliExport, ConvertTakesAnExportedFrameBackExactly)
+{
+    const QByteArray logo = bandLogo(236).bytes();
+    drive.write("logo.bmp", logo);
+    drive.makeDirectory("frames");
+    for (const char *size : {"640x480", "640x400", "320x400", ""}) {
+        SCOPED_TRACE(size);
+        QString input = "C:\\logo.bmp";
+        if (*size != '\0') {
+            const CliRun exported = runCommand({"export", "C:\\logo.bmp", "C:\\logo.gif", "--size",
+                                                size, "--frames", "C:\\frames"});
+            ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
+            input = "C:\\frames\\frame-001.png";
+        }
+        const CliRun run = runCommand({"convert", input, "C:\\back.sys"});
+        ASSERT_EQ(run.code, 0) << run.err.toStdString();
+        const QByteArray back = drive.read("back.sys");
+        for (int y = 0; y < kLogoHeight; ++y) {
+            for (int x = 0; x < kLogoWidth; ++x) {
+                ASSERT_EQ(shownColour(back, ExportSize::Raw320x400, x, y, 0, 0),
+                          shownColour(logo, ExportSize::Raw320x400, x, y, 0, 0))
+                    << "at " << x << ", " << y;
+            }
+        }
+    }
+}

@@ -310,3 +310,57 @@ TEST(ExportGif, FrameImagesAreTheWholePictureAtEachStep)
     EXPECT_THROW(frameImage(frames, 56), HostError);
     EXPECT_THROW(frameImage(frames, -1), HostError);
 }
+
+// A chaser: lamps that use every seventh entry of S = 200, and a range whose
+// colours come in runs of seven, so only every seventh step looks new.
+QByteArray chaserLogo()
+{
+    LogoBytes logo = bandLogo(200);
+    for (int entry = 200; entry < 256; ++entry) {
+        const auto lit = std::uint8_t((entry - 200) / 7 % 2 == 0 ? 255 : 40);
+        logo.setColour(entry, lit, lit, 0);
+    }
+    for (std::size_t k = 0; k < logo.pixels.size(); ++k) {
+        if (logo.pixels[k] >= 200)
+            logo.pixels[k] = std::uint8_t(200 + (logo.pixels[k] - 200) / 7 * 7);
+    }
+    return logo.bytes();
+}
+
+// The pictures a GIF shows and how long each stays, equal neighbours joined.
+std::vector<std::pair<std::vector<Colour>, int>> timeline(const DecodedGif &gif)
+{
+    std::vector<std::pair<std::vector<Colour>, int>> shown;
+    gif.play([&](int k, const std::vector<Colour> &canvas) {
+        const int delay = gif.frames[std::size_t(k)].delay;
+        if (!shown.empty() && shown.back().first == canvas)
+            shown.back().second += delay;
+        else
+            shown.emplace_back(canvas, delay);
+    });
+    return shown;
+}
+
+TEST(ExportGif, RepeatedFramesAreMergedIntoOneThatStaysAsLong)
+{
+    const QByteArray logo = chaserLogo();
+    const ExportFrames frames = exportFrames(bytesOf(logo), ExportSize::Raw320x400);
+    const std::vector<FrameRun> runs = distinctFrames(frames);
+    ASSERT_EQ(runs.size(), 8u);
+    EXPECT_EQ(runs.front(), (FrameRun{0, 7}));
+    EXPECT_EQ(runs.back(), (FrameRun{49, 7}));
+    for (const GifLayout layout : {GifLayout::ChangedBox, GifLayout::FullFrames}) {
+        for (const int delayMs : {70, 655350}) {
+            SCOPED_TRACE(testing::Message() << int(layout) << ", " << delayMs << " ms");
+            const std::vector<std::uint8_t> merged = encodeGif(frames, {delayMs, 0, layout, true});
+            const std::vector<std::uint8_t> every = encodeGif(frames, {delayMs, 0, layout, false});
+            const DecodedGif gif = decodeGif(merged);
+            const DecodedGif plain = decodeGif(every);
+            ASSERT_EQ(plain.frames.size(), 56u);
+            // At the longest delay no frame can time a run: nothing merges.
+            EXPECT_EQ(gif.frames.size(), delayMs == 70 ? 8u : 56u);
+            EXPECT_EQ(timeline(gif), timeline(plain));
+            EXPECT_EQ(merged.size() < every.size(), delayMs == 70);
+        }
+    }
+}
