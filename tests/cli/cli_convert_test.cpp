@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -280,6 +281,43 @@ TEST_F(CliConvert, ProgramReadsJpegAndGif)
         const auto index = std::size_t(byteAt(logo, kHeaderBlockLength + 200 * 320 + 160));
         EXPECT_GE(byteAt(logo, entryOffset(int(index)) + 2), 250);
         EXPECT_LE(byteAt(logo, entryOffset(int(index)) + 1), 5);
+    }
+}
+
+// 16 x 8 pixels, red left and blue right, as the JPEG writer stores them,
+// with EXIF orientation 6: the camera was turned, and the picture stands
+// 8 x 16, red above blue.
+const char kTurnedJpegBase64[] =
+    "/9j/4QAiRXhpZgAATU0AKgAAAAgAAQESAAMAAAABAAYAAAAAAAD/4AAQSkZJRgABAQEAYABgAAD/2wBDAAMCAgMC"
+    "AgMDAwMEAwMEBQgFBQQEBQoHBwYIDAoMDAsKCwsNDhIQDQ4RDgsLEBYQERMUFRUVDA8XGBYUGBIUFRT/2wBDAQME"
+    "BAUEBQkFBQkUDQsNFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBQUFBT/wAAR"
+    "CAAIABADASIAAhEBAxEB/8QAHwAAAQUBAQEBAQEAAAAAAAAAAAECAwQFBgcICQoL/8QAtRAAAgEDAwIEAwUFBAQA"
+    "AAF9AQIDAAQRBRIhMUEGE1FhByJxFDKBkaEII0KxwRVS0fAkM2JyggkKFhcYGRolJicoKSo0NTY3ODk6Q0RFRkdI"
+    "SUpTVFVWV1hZWmNkZWZnaGlqc3R1dnd4eXqDhIWGh4iJipKTlJWWl5iZmqKjpKWmp6ipqrKztLW2t7i5usLDxMXG"
+    "x8jJytLT1NXW19jZ2uHi4+Tl5ufo6erx8vP09fb3+Pn6/8QAHwEAAwEBAQEBAQEBAQAAAAAAAAECAwQFBgcICQoL"
+    "/8QAtREAAgECBAQDBAcFBAQAAQJ3AAECAxEEBSExBhJBUQdhcRMiMoEIFEKRobHBCSMzUvAVYnLRChYkNOEl8RcY"
+    "GRomJygpKjU2Nzg5OkNERUZHSElKU1RVVldYWVpjZGVmZ2hpanN0dXZ3eHl6goOEhYaHiImKkpOUlZaXmJmaoqOk"
+    "paanqKmqsrO0tba3uLm6wsPExcbHyMnK0tPU1dbX2Nna4uPk5ebn6Onq8vP09fb3+Pn6/9oADAMBAAIRAxEAPwD5"
+    "0rwKiiv3D6Mv/M4/7gf+5j+jfpDf8yr/ALjf+4j/2Q==";
+
+// The installed tool, so that the test never loads the JPEG plugin.
+TEST_F(CliConvert, ProgramTurnsAPhotoAsItsCameraWasHeld)
+{
+    drive.write("turned.jpg", QByteArray::fromBase64(kTurnedJpegBase64));
+    QProcess cli;
+    cli.start(VANTREL_CLI_PATH,
+              {"convert", "C:\\turned.jpg", "C:\\logo.sys", "--fit", "stretch", "--no-dither"});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.readAllStandardError(), "");
+    const QByteArray logo = drive.read("logo.sys");
+    ASSERT_EQ(logo.size(), kLogoLength);
+    for (const auto &[x, y, red] :
+         {std::tuple{40, 10, true}, {280, 10, true}, {40, 390, false}, {280, 390, false}}) {
+        SCOPED_TRACE(testing::Message() << x << ", " << y);
+        const auto stored = std::size_t((kLogoHeight - 1 - y) * kLogoWidth + x);
+        const std::size_t entry = entryOffset(byteAt(logo, kHeaderBlockLength + stored));
+        EXPECT_EQ(byteAt(logo, entry + 2) > 200, red);
+        EXPECT_EQ(byteAt(logo, entry) > 200, !red);
     }
 }
 
