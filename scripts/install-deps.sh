@@ -17,6 +17,8 @@ packages=(
   fonts-dejavu-core fonts-liberation2 fonts-urw-base35
   desktop-file-utils appstream help2man groff-base man-db dpkg-dev libx11-dev
   mtools dosfstools fdisk
+  # The Plymouth theme's test runs the real splash daemon and its X11 renderer.
+  plymouth plymouth-x11
 )
 
 missing=()

@@ -104,6 +104,27 @@ const char kExportHelp[] =
     "Every file is written beside its place and renamed into it. A LOGO that is not\n"
     "a logo bitmap is refused with the reason (see 'vantrel-cli check').\n";
 
+const char kPlymouthHelp[] =
+    "usage: vantrel-cli plymouth LOGO DIR [--name NAME] [--delay-ms N] [--size WxH]\n"
+    "                            [--shutdown LOGOW]\n"
+    "Writes a Plymouth theme of the start-up logo LOGO into DIR, which must be new\n"
+    "or empty, so that Linux boots behind the logo too: NAME.plymouth, NAME.script\n"
+    "and the logo's frames as PNG files, one for each step of the cycle that looks\n"
+    "new (a logo that does not cycle gives one still frame). The script shows the\n"
+    "logo centred at 4:3, as high as the screen, with black around it.\n"
+    "  --name NAME       the theme's name (default: DIR's own name): 1 to 64\n"
+    "                    letters, digits, '-', '_' and '.'\n"
+    "  --delay-ms N      how long each step shows, from 20 to 655350 ms (default 70)\n"
+    "  --size WxH        the frames' size: 640x480 (the default), 640x400 or\n"
+    "                    320x400, as export writes them; the script scales them\n"
+    "  --shutdown LOGOW  show the logo bitmap LOGOW, still, at shutdown and reboot\n"
+    "Every file is written beside its place and renamed into it; a refusal or a\n"
+    "failure leaves nothing behind. The command never touches the system's themes.\n"
+    "To install the theme, as root:\n"
+    "  cp -r DIR /usr/share/plymouth/themes/NAME\n"
+    "  plymouth-set-default-theme -R NAME\n"
+    "(-R rebuilds the initramfs, so that the theme shows from the start of the boot.)\n";
+
 const char kBackupsHelp[] =
     "usage: vantrel-cli backups [startup|shutdown|switchoff]\n"
     "Lists the copies kept of each slot's file, or of the one slot named, newest\n"
@@ -163,6 +184,8 @@ const Command kCommands[] = {
      convertCommand, kReadsDrive},
     {"export", "LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]",
      "write a logo's animation as a GIF", kExportHelp, exportCommand, kReadsDrive},
+    {"plymouth", "LOGO DIR [--name NAME] [options]", "write a Plymouth theme of a logo",
+     kPlymouthHelp, plymouthCommand, kReadsDrive},
     {"backups", "[startup|shutdown|switchoff]", "list the copies kept of replaced slot files",
      kBackupsHelp, backupsCommand, kReadsDrive},
     {"undo", "startup|shutdown|switchoff [--to ID|original]", "put a kept copy back into a slot",

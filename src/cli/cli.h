@@ -11,6 +11,7 @@
 //   vantrel-cli check FILE...
 //   vantrel-cli convert INPUT OUTPUT [options]
 //   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
+//   vantrel-cli plymouth LOGO DIR [--name NAME] [--delay-ms N] [--size WxH] [--shutdown LOGOW]
 //   vantrel-cli backups [startup|shutdown|switchoff]
 //   vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
 //   vantrel-cli setup

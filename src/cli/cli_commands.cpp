@@ -1,11 +1,13 @@
 #include "cli/cli_commands.h"
 
 #include "cli/console_host.h"
+#include "codec/logo_format.h"
 #include "drive/default_drive.h"
 #include "host/system/drive_map.h"
 #include "logo/slot_table.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace vantrel {
 
@@ -82,6 +84,50 @@ void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)
     const std::unique_ptr<Replacement> file = host.replaceFile(path, ReplaceFrom::Nothing);
     file->write({reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())});
     file->commit();
+}
+
+std::optional<ExportSize> parseExportSize(const QString &text)
+{
+    if (text == "640x480")
+        return ExportSize::Screen640x480;
+    if (text == "640x400")
+        return ExportSize::Wide640x400;
+    if (text == "320x400")
+        return ExportSize::Raw320x400;
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> readLogoBitmap(Host &host, const QString &path)
+{
+    const std::int64_t length = host.fileLength(path);
+    if (!passesLengthTest(length)) {
+        throw HostError(
+            QStringLiteral("%1: not a logo bitmap: %2").arg(path, logoBitmapProblem({}, length)));
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kLogoLength));
+    const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
+    file->readAt(0, bytes);
+    file->close();
+    const QString problem = logoBitmapProblem(bytes, length);
+    if (!problem.isEmpty())
+        throw HostError(QStringLiteral("%1: not a logo bitmap: %2").arg(path, problem));
+    return bytes;
+}
+
+void warnAboutStillness(CommandContext &context, const QString &source, const LogoMotion &motion)
+{
+    if (motion.motion == Motion::HighByteSet) {
+        context.report(QStringLiteral("warning: %1: byte 51 is %2, not 0, so byte 50 (%3) is no "
+                                      "starting entry; writing one still frame")
+                           .arg(source)
+                           .arg(motion.highByte)
+                           .arg(motion.start));
+    } else if (motion.motion == Motion::RangeUnused) {
+        context.report(QStringLiteral("warning: %1: no pixel uses palette entries %2 to 255, so "
+                                      "nothing moves; writing one still frame")
+                           .arg(source)
+                           .arg(motion.start));
+    }
 }
 
 } // namespace vantrel

@@ -16,12 +16,17 @@
 
 #include "cli/cli.h"
 
+#include "codec/gif_export.h"
 #include "host/host_error.h"
 
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace vantrel {
 
@@ -104,6 +109,20 @@ void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
 // file cannot be read.
 QString logoProblemOf(Host &host, const QString &path);
 
+// The export size "640x480", "640x400" or "320x400" names; nothing for
+// any other text.
+std::optional<ExportSize> parseExportSize(const QString &text);
+
+// The whole logo bitmap at `path`. Its length is judged before the file is
+// opened, so a file of another length is refused unread. Throws HostError
+// with the reason the check command gives ("PATH: not a logo bitmap: ...").
+std::vector<std::uint8_t> readLogoBitmap(Host &host, const QString &path);
+
+// Warns when the logo bitmap `source` will give one still frame although
+// byte 50 names a starting entry: byte 51 is set, or no pixel uses the
+// range.
+void warnAboutStillness(CommandContext &context, const QString &source, const LogoMotion &motion);
+
 // `text` with the paths of the slot table spelt as the command line prints
 // them: drive C as "C:" ("C:\vantrel\logos.sys", "C:\logo.sys"), where the
 // table keeps the lower-case spelling the slot operations use, and the
@@ -152,6 +171,11 @@ int convertCommand(const QStringList &arguments, CommandContext &context);
 // an animated GIF, and with --frames each frame as a PNG; refuses a LOGO
 // that is not a logo bitmap with check's reason, and writes nothing then.
 int exportCommand(const QStringList &arguments, CommandContext &context);
+
+// plymouth (cli_plymouth.cpp): writes a Plymouth theme of the logo bitmap
+// LOGO into the new or empty directory DIR; a refusal or a failure leaves
+// nothing behind. Never touches the system's themes.
+int plymouthCommand(const QStringList &arguments, CommandContext &context);
 
 // backups (cli_backups.cpp): lists the copies kept of each slot, or of one,
 // newest first, with check's verdict on each.

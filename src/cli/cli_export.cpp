@@ -13,17 +13,6 @@ namespace vantrel {
 
 namespace {
 
-std::optional<ExportSize> parseSize(const QString &text)
-{
-    if (text == "640x480")
-        return ExportSize::Screen640x480;
-    if (text == "640x400")
-        return ExportSize::Wide640x400;
-    if (text == "320x400")
-        return ExportSize::Raw320x400;
-    return std::nullopt;
-}
-
 struct ExportRequest {
     QString source;
     QString target;
@@ -33,50 +22,10 @@ struct ExportRequest {
     GifOptions gif;
 };
 
-// The whole logo bitmap at `path`. Its length is judged before the file is
-// opened, so a file of another length is refused unread. Throws HostError
-// with the reason the check command gives.
-std::vector<std::uint8_t> readLogo(Host &host, const QString &path)
-{
-    const std::int64_t length = host.fileLength(path);
-    if (!passesLengthTest(length)) {
-        throw HostError(
-            QStringLiteral("%1: not a logo bitmap: %2").arg(path, logoBitmapProblem({}, length)));
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kLogoLength));
-    const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
-    file->readAt(0, bytes);
-    file->close();
-    const QString problem = logoBitmapProblem(bytes, length);
-    if (!problem.isEmpty())
-        throw HostError(QStringLiteral("%1: not a logo bitmap: %2").arg(path, problem));
-    return bytes;
-}
-
 // Frame k's file in `directory`, in the directory path's own separator.
 QString framePath(const QString &directory, int k)
 {
-    const QString name = QStringLiteral("frame-%1.png").arg(k + 1, 3, 10, QLatin1Char('0'));
-    if (directory.endsWith('/') || directory.endsWith('\\'))
-        return directory + name;
-    return directory + (directory.startsWith('/') ? '/' : '\\') + name;
-}
-
-void warnAboutStillness(const ExportRequest &request, const LogoMotion &motion,
-                        CommandContext &context)
-{
-    if (motion.motion == Motion::HighByteSet) {
-        context.report(QStringLiteral("warning: %1: byte 51 is %2, not 0, so byte 50 (%3) is no "
-                                      "starting entry; writing one still frame")
-                           .arg(request.source)
-                           .arg(motion.highByte)
-                           .arg(motion.start));
-    } else if (motion.motion == Motion::RangeUnused) {
-        context.report(QStringLiteral("warning: %1: no pixel uses palette entries %2 to 255, so "
-                                      "nothing moves; writing one still frame")
-                           .arg(request.source)
-                           .arg(motion.start));
-    }
+    return pathInDirectory(directory, frameFileName(k));
 }
 
 // Makes every file in memory first, so that a refusal writes nothing, then
@@ -89,9 +38,9 @@ void runExport(const ExportRequest &request, CommandContext &context)
         throw HostError(QStringLiteral("cannot write the frames into %1: no such directory")
                             .arg(request.framesDirectory));
     }
-    const std::vector<std::uint8_t> logo = readLogo(host, request.source);
+    const std::vector<std::uint8_t> logo = readLogoBitmap(host, request.source);
     const ExportFrames frames = exportFrames(logo, request.size);
-    warnAboutStillness(request, frames.motion, context);
+    warnAboutStillness(context, request.source, frames.motion);
     const std::vector<std::uint8_t> gif = encodeGif(frames, request.gif);
 
     std::vector<std::pair<QString, std::vector<std::uint8_t>>> pngs;
@@ -113,7 +62,7 @@ void applyOption(const Option &option, ExportRequest &request)
 {
     const QString &value = option.value;
     if (option.name == "--size") {
-        const std::optional<ExportSize> size = parseSize(value);
+        const std::optional<ExportSize> size = parseExportSize(value);
         if (!size)
             throw UsageError("the size must be 640x480, 640x400 or 320x400, not '" + value + "'");
         request.size = *size;

@@ -506,4 +506,9 @@ std::vector<std::uint8_t> encodePng(const QImage &image, const QString &name)
     return {bytes.begin(), bytes.end()};
 }
 
+QString frameFileName(int k)
+{
+    return QStringLiteral("frame-%1.png").arg(k + 1, 3, 10, QLatin1Char('0'));
+}
+
 } // namespace vantrel

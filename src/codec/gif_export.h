@@ -171,4 +171,8 @@ QImage frameImage(const ExportFrames &frames, int k);
 // the encoder fails.
 std::vector<std::uint8_t> encodePng(const QImage &image, const QString &name);
 
+// The file name of frame `k` (0 for the first) when frames are written
+// one to a file: "frame-001.png", "frame-002.png"...
+QString frameFileName(int k);
+
 } // namespace vantrel

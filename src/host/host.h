@@ -201,4 +201,13 @@ public:
     virtual void showFileDialog(FileDialog &dialog, FileDialogKind kind) = 0;
 };
 
+// The program path of the entry `name` in `directory`, in the directory
+// path's own separator: '/' for a native path, '\\' for a DOS one.
+inline QString pathInDirectory(const QString &directory, const QString &name)
+{
+    if (directory.endsWith('/') || directory.endsWith('\\'))
+        return directory + name;
+    return directory + (directory.startsWith('/') ? '/' : '\\') + name;
+}
+
 } // namespace vantrel

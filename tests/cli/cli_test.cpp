@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Cli, EveryCommandExplainsItselfWithHelp)
 {
     for (const QString &command : QStringList{"where", "install", "restore", "animate", "check",
-                                              "convert", "export", "backups", "undo", "setup"}) {
+                                              "convert", "export", "plymouth", "backups", "undo", "setup"}) {
         SCOPED_TRACE(command.toStdString());
         const CliRun run = runCommand({command, "--help"});
         EXPECT_EQ(run.code, kExitOk);
@@ -129,6 +129,8 @@ TEST(Cli, OverallHelpListsEveryCommand)
         "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
         "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
         "                                      write a logo's animation as a GIF\n"
+        "  plymouth LOGO DIR [--name NAME] [options]\n"
+        "                                      write a Plymouth theme of a logo\n"
         "  backups [startup|shutdown|switchoff]\n"
         "                                      list the copies kept of replaced slot files\n"
         "  undo startup|shutdown|switchoff [--to ID|original]\n"
