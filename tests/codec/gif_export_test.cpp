@@ -311,22 +311,6 @@ TEST(ExportGif, FrameImagesAreTheWholePictureAtEachStep)
     EXPECT_THROW(frameImage(frames, -1), HostError);
 }
 
-// A chaser: lamps that use every seventh entry of S = 200, and a range whose
-// colours come in runs of seven, so only every seventh step looks new.
-QByteArray chaserLogo()
-{
-    LogoBytes logo = bandLogo(200);
-    for (int entry = 200; entry < 256; ++entry) {
-        const auto lit = std::uint8_t((entry - 200) / 7 % 2 == 0 ? 255 : 40);
-        logo.setColour(entry, lit, lit, 0);
-    }
-    for (std::size_t k = 0; k < logo.pixels.size(); ++k) {
-        if (logo.pixels[k] >= 200)
-            logo.pixels[k] = std::uint8_t(200 + (logo.pixels[k] - 200) / 7 * 7);
-    }
-    return logo.bytes();
-}
-
 // The pictures a GIF shows and how long each stays, equal neighbours joined.
 std::vector<std::pair<std::vector<Colour>, int>> timeline(const DecodedGif &gif)
 {

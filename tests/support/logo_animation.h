@@ -44,6 +44,22 @@ inline LogoBytes bandLogo(int start)
     return logo;
 }
 
+// A chaser: lamps that use every seventh entry of S = 200, and a range whose
+// colours come in runs of seven, so only every seventh step looks new.
+inline QByteArray chaserLogo()
+{
+    LogoBytes logo = bandLogo(200);
+    for (int entry = 200; entry < 256; ++entry) {
+        const auto lit = std::uint8_t((entry - 200) / 7 % 2 == 0 ? 255 : 40);
+        logo.setColour(entry, lit, lit, 0);
+    }
+    for (std::size_t k = 0; k < logo.pixels.size(); ++k) {
+        if (logo.pixels[k] >= 200)
+            logo.pixels[k] = std::uint8_t(200 + (logo.pixels[k] - 200) / 7 * 7);
+    }
+    return logo.bytes();
+}
+
 // The logo row (from the top) that row `y` of an export shows. On a 4:3
 // screen every 6 rows show 5 logo rows, the middle one of them twice.
 inline int shownRow(ExportSize size, int y)
