@@ -78,6 +78,9 @@ const char kConvertHelp[] =
     "                    pixels sweep through entries S to 255 from left to right: a bar\n"
     "                    that moves at boot. --band and --ramp without --start take S 236\n"
     "  --no-dither       give each pixel its nearest palette colour, without dithering\n"
+    "A picture of 320x400, 640x400 or 640x480 is taken as a logo as export writes it,\n"
+    "each logo pixel from the pixel under its centre, whatever the fit; a picture\n"
+    "whose colours fit in the palette keeps them exactly, without dithering.\n"
     "A COLOUR is #RRGGBB, #RGB or a name such as black, white or navy. OUTPUT is\n"
     "written beside its place and renamed into it, so a failure leaves no partial\n"
     "file; it may not be INPUT itself.\n";
@@ -101,6 +104,8 @@ const char kExportHelp[] =
     "  --cycles K    play the cycle K times, 1 to 65536 (default: forever)\n"
     "  --frames DIR  also write each frame whole, as frame-001.png, frame-002.png,\n"
     "                ... into the existing directory DIR\n"
+    "Steps that look the same as the one before are written once, shown for their\n"
+    "summed time.\n"
     "Every file is written beside its place and renamed into it. A LOGO that is not\n"
     "a logo bitmap is refused with the reason (see 'vantrel-cli check').\n";
 

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include <optional>
+
 namespace vantrel {
 
 namespace {

@@ -33,16 +33,6 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-namespace {
-
-QImage framePicture(const QByteArray &logo, int k)
-{
-    const auto *data = reinterpret_cast<const std::uint8_t *>(logo.constData());
-    return frameImage(exportFrames({data, std::size_t(logo.size())}, ExportSize::Screen640x480), k);
-}
-
-} // namespace
-
 // One picture per step that looks new, each the export's frame of its step
 // (decoded from both files), and a script that times the steps.
 TEST(CliPlymouth, WritesEachDistinctStepAsTheExportWritesIt)
@@ -62,7 +52,7 @@ TEST(CliPlymouth, WritesEachDistinctStepAsTheExportWritesIt)
           "frame-036.png", "frame-043.png", "frame-050.png", "win95.plymouth", "win95.script"},
          "step_file[1] = \"frame-008.png\";\nstep_end[1] = 1400;\nstep_file[2] = "},
         {LogoBytes().bytes(),
-         {"--shutdown", "C:\\logow.sys", "--name", "still"},
+         {"--shutdown", "C:\\logo.sys", "--name", "still"},
          "theme",
          {"frame-001.png", "shutdown.png", "still.plymouth", "still.script"},
          "step_file[0] = \"frame-001.png\";\nstep_end[0] = 70;\nstep_count = 1;\ncycle_ms = "
@@ -72,7 +62,6 @@ TEST(CliPlymouth, WritesEachDistinctStepAsTheExportWritesIt)
         SCOPED_TRACE(c.directory.toStdString());
         TempDrive drive;
         drive.write("logo.sys", c.logo);
-        drive.write("logow.sys", bandLogo(236).bytes());
         drive.makeDirectory("frames");
         ASSERT_EQ(
             runCommand({"export", "C:\\logo.sys", "C:\\out.gif", "--frames", "C:\\frames"}).code,
@@ -84,22 +73,18 @@ TEST(CliPlymouth, WritesEachDistinctStepAsTheExportWritesIt)
         const QString theme = drive.root() + '/' + c.directory;
         ASSERT_EQ(directoryNames(theme), c.files);
         for (const QString &file : c.files.filter(".png")) {
-            const QImage picture(theme + '/' + file);
-            const QImage frame = file == "shutdown.png" ? framePicture(bandLogo(236).bytes(), 0)
-                                                        : QImage(drive.root() + "/frames/" + file);
-            EXPECT_EQ(picture.convertToFormat(QImage::Format_RGB32),
+            const QImage frame(drive.root() + "/frames/" +
+                               (file == "shutdown.png" ? "frame-001.png" : file));
+            EXPECT_EQ(QImage(theme + '/' + file).convertToFormat(QImage::Format_RGB32),
                       frame.convertToFormat(QImage::Format_RGB32))
                 << file.toStdString();
         }
         const QString name = c.files.last().section('.', 0, 0);
         EXPECT_TRUE(QString(fileBytes(theme + '/' + name + ".script")).contains(c.steps));
-        EXPECT_EQ(
-            fileBytes(theme + '/' + name + ".plymouth"),
-            "[Plymouth Theme]\nName=" + name +
-                "\nDescription=A Windows 9x start-up logo, as Windows showed it, made by "
-                "Vantrel\nModuleName=script\n\n[script]\nImageDir=/usr/share/plymouth/themes/" +
-                name + "\nScriptFile=/usr/share/plymouth/themes/" + name + "/" + name +
-                ".script\n");
+        EXPECT_TRUE(fileBytes(theme + '/' + name + ".plymouth")
+                        .contains("ModuleName=script\n\n[script]\nImageDir=/usr/share/plymouth/"
+                                  "themes/" +
+                                  name.toUtf8() + "\n"));
     }
 }
 
@@ -155,11 +140,11 @@ namespace {
 using namespace std::chrono_literals;
 
 // The real splash daemon on a 1280 x 720 Xvfb screen of its own, showing
-// the theme installed in `directory` (/run/plymouth/themes/NAME, where it
-// looks first), its trace drained from a pseudo-terminal, as it blocks once
-// nobody reads it. A lock on the themes' directory keeps two tests on one
-// machine from sharing the daemon's socket. Everything started here is stopped, and the theme
-// removed, when the object goes; the machine's own theme is never touched.
+// the theme NAME installed in `directory` (/run/plymouth/themes/NAME, where
+// it looks first), its terminal a pseudo-terminal that is drained, as the
+// daemon blocks once nobody reads its trace there. A lock on the themes'
+// directory keeps two tests on one machine from sharing its socket. All it
+// started is stopped, and the theme removed, when it goes.
 class SplashDaemon {
 public:
     SplashDaemon(const QString &directory, const QString &name) : m_directory(directory)
@@ -174,23 +159,28 @@ public:
         m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         ::grantpt(m_master);
         ::unlockpt(m_master);
-        const QString tty = QString::fromLocal8Bit(::ptsname(m_master));
-        // Held open, so that reading the master waits for the daemon.
+        // Held open, so that the master waits for the daemon's output.
         m_tty = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        m_drain = std::thread([this] { drain(); });
+        m_drain = std::thread([this] {
+            char buffer[4096];
+            while (!m_stopping) {
+                pollfd ready{m_master, POLLIN, 0};
+                if (::poll(&ready, 1, 50) > 0 && ::read(m_master, buffer, sizeof buffer) <= 0)
+                    std::this_thread::sleep_for(50ms);
+            }
+        });
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DISPLAY", display);
         m_daemon.setProcessEnvironment(environment);
         m_daemon.setStandardOutputFile(QProcess::nullDevice());
         m_daemon.setStandardErrorFile(QProcess::nullDevice());
         m_daemon.start("plymouthd",
-                       QStringList{"--no-daemon", "--debug", "--debug-file=" + tracePath(),
-                                   "--mode=boot", "--no-boot-log",
-                                   "--pid-file=" + m_temporary.path() + "/pid",
+                       QStringList{"--no-daemon", "--debug", "--debug-file=" + trace, "--mode=boot",
+                                   "--no-boot-log", "--pid-file=" + scratch.path() + "/pid",
                                    "--ignore-serial-consoles",
                                    "--kernel-command-line=splash plymouth.splash=" + name +
                                        " plymouth.ignore-udev",
-                                   "--tty=" + tty});
+                                   QStringLiteral("--tty=") + ::ptsname(m_master)});
         for (int i = 0; i < 100 && !client({"--ping"}); ++i)
             std::this_thread::sleep_for(100ms);
     }
@@ -206,66 +196,40 @@ public:
     SplashDaemon &operator=(const SplashDaemon &) = delete;
 
     // Runs the client `plymouth` with `arguments`; whether it succeeded.
+    // QProcess ends one that hangs when it goes.
     static bool client(const QStringList &arguments)
     {
         QProcess plymouth;
         plymouth.start("plymouth", arguments);
-        const bool done = plymouth.waitForFinished(10000) && plymouth.exitCode() == 0;
-        if (plymouth.state() != QProcess::NotRunning) {
-            plymouth.kill();
-            plymouth.waitForFinished();
-        }
-        return done;
+        return plymouth.waitForFinished(10000) && plymouth.exitCode() == 0;
     }
 
-    // Asks the daemon to quit, and ends it and the X server if they stay.
+    // Asks the daemon to quit and ends it if it stays, then the X server.
     void stop()
     {
-        if (m_daemon.state() != QProcess::NotRunning) {
-            client({"quit"});
-            if (!m_daemon.waitForFinished(10000)) {
-                m_daemon.kill();
-                m_daemon.waitForFinished();
-            }
-        }
-        if (m_xvfb.state() != QProcess::NotRunning) {
-            m_xvfb.terminate();
-            if (!m_xvfb.waitForFinished(5000)) {
-                m_xvfb.kill();
-                m_xvfb.waitForFinished();
-            }
-        }
-        if (m_drain.joinable()) {
-            m_stopping = true;
+        if (m_daemon.state() != QProcess::NotRunning &&
+            !(client({"quit"}) && m_daemon.waitForFinished(10000)))
+            m_daemon.kill();
+        m_daemon.waitForFinished();
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(5000))
+            m_xvfb.kill();
+        m_xvfb.waitForFinished();
+        m_stopping = true;
+        if (m_drain.joinable())
             m_drain.join();
-            ::close(m_tty);
-            ::close(m_master);
-        }
+        ::close(m_tty);
+        ::close(m_master);
+        m_tty = m_master = -1;
     }
-
-    // The daemon's trace; whole once stopped.
-    QByteArray trace() const { return fileBytes(tracePath()); }
 
     QString display;
+    QTemporaryDir scratch;
+    // The file the daemon writes its trace to.
+    const QString trace = scratch.path() + "/trace";
 
 private:
-    QString tracePath() const { return m_temporary.path() + "/trace"; }
-
-    // Reads what the daemon writes on its terminal, a copy of its trace.
-    void drain()
-    {
-        char buffer[4096];
-        while (!m_stopping) {
-            pollfd ready{m_master, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0)
-                continue;
-            if (::read(m_master, buffer, sizeof buffer) <= 0)
-                std::this_thread::sleep_for(50ms);
-        }
-    }
-
     QString m_directory;
-    QTemporaryDir m_temporary;
     int m_lock = -1;
     int m_master = -1;
     int m_tty = -1;
@@ -297,15 +261,13 @@ QByteArray screenLogo()
     return logo.bytes();
 }
 
-// The screen pixel under the centre of logo pixel (x, y): 640 x 480 frames
-// scaled to 960 x 720, with 160 columns of black on either side.
-QRgb shownAt(const QImage &screen, int x, int y)
+// Whether the screen shows logo pixel (x, y) as it is at step k: 640 x 480
+// frames scaled to 960 x 720 with 160 columns of black on either side, the
+// pixel under the logo pixel's centre near its colour.
+bool shows(const QImage &screen, const QByteArray &logo, int x, int y, int k)
 {
-    return screen.pixel(160 + 3 * x + 1, int((y + 0.5) * 1.8));
-}
-
-bool near(QRgb got, Colour want)
-{
+    const QRgb got = screen.pixel(160 + 3 * x + 1, int((y + 0.5) * 1.8));
+    const Colour want = shownColour(logo, ExportSize::Raw320x400, x, y, k, 236);
     return std::abs(qRed(got) - want[0]) <= 6 && std::abs(qGreen(got) - want[1]) <= 6 &&
            std::abs(qBlue(got) - want[2]) <= 6;
 }
@@ -314,13 +276,10 @@ bool near(QRgb got, Colour want)
 int shownStep(const QImage &screen, const QByteArray &logo)
 {
     for (int k = 0; k < 20; ++k) {
-        bool all = true;
-        for (int j = 0; j < 20 && all; ++j) {
-            const int x = 16 * j + 4;
-            all = near(shownAt(screen, x, 385),
-                       shownColour(logo, ExportSize::Raw320x400, x, 385, k, 236));
-        }
-        if (all)
+        int j = 0;
+        while (j < 20 && shows(screen, logo, 16 * j + 4, 385, k))
+            ++j;
+        if (j == 20)
             return k;
     }
     return -1;
@@ -336,9 +295,7 @@ void expectLogoAtFourThirds(const QImage &screen, const QByteArray &logo)
     }
     for (int y = 10; y < kBandTop; y += 20) {
         for (const int x : {0, 8, 72, 136, 200, 264, 319})
-            EXPECT_TRUE(near(shownAt(screen, x, y),
-                             shownColour(logo, ExportSize::Raw320x400, x, y, 0, 236)))
-                << "logo pixel " << x << ", " << y;
+            EXPECT_TRUE(shows(screen, logo, x, y, 0)) << "logo pixel " << x << ", " << y;
     }
 }
 
@@ -351,18 +308,14 @@ TEST(PlymouthTheme, TheRealSplashShowsTheLogoAtFourThirdsAndCyclesItForward)
     const QByteArray logo = screenLogo();
     drive.write("logo.sys", logo);
     const QString name = QStringLiteral("vantrel-test-%1").arg(::getpid());
-    const CliRun run =
-        runCommand({"plymouth", "C:\\logo.sys", "C:\\theme", "--name", name, "--delay-ms", "200"});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    // Plymouth takes the theme file's paths as written, so they follow the copy.
     const QString installed = "/run/plymouth/themes/" + name;
-    ASSERT_TRUE(QDir().mkpath(installed));
-    for (const QString &file : directoryNames(drive.root() + "/theme")) {
-        QByteArray bytes = fileBytes(drive.root() + "/theme/" + file);
-        bytes.replace("/usr/share/plymouth/themes/", "/run/plymouth/themes/");
-        QFile copy(installed + '/' + file);
-        ASSERT_TRUE(copy.open(QIODevice::WriteOnly) && copy.write(bytes) == bytes.size());
-    }
+    const CliRun run = runCommand({"plymouth", "C:\\logo.sys", installed, "--delay-ms", "200"});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    // Plymouth takes the theme file's paths as written: they follow the copy.
+    QFile theme(installed + '/' + name + ".plymouth");
+    const QByteArray bytes = fileBytes(theme.fileName()).replace("/usr/share/", "/run/");
+    ASSERT_TRUE(theme.open(QIODevice::WriteOnly) && theme.write(bytes) == bytes.size());
+    theme.close();
     SplashDaemon daemon(installed, name);
     ASSERT_FALSE(daemon.display.isEmpty());
     ASSERT_TRUE(SplashDaemon::client({"show-splash"}));
@@ -378,8 +331,9 @@ TEST(PlymouthTheme, TheRealSplashShowsTheLogoAtFourThirdsAndCyclesItForward)
         steps.push_back(shownStep(grabXScreen(daemon.display, 100), logo));
     }
     daemon.stop();
-    EXPECT_TRUE(daemon.trace().contains("executing script file")) << daemon.trace().toStdString();
-    EXPECT_FALSE(daemon.trace().contains("error")) << daemon.trace().toStdString();
+    const QByteArray trace = fileBytes(daemon.trace);
+    EXPECT_TRUE(trace.contains("executing script file")) << trace.toStdString();
+    EXPECT_FALSE(trace.contains("error")) << trace.toStdString();
     // Each look is the same step or a later one, and the band moves.
     int moved = 0;
     for (std::size_t i = 1; i < steps.size(); ++i) {
