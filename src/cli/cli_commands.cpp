@@ -77,11 +77,4 @@ bool warnIfNotALogo(CommandContext &context, const QString &path)
     return true;
 }
 
-void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)
-{
-    const std::unique_ptr<Replacement> file = host.replaceFile(path, ReplaceFrom::Nothing);
-    file->write({reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())});
-    file->commit();
-}
-
 } // namespace vantrel

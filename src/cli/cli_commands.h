@@ -17,6 +17,7 @@
 #include "cli/cli.h"
 
 #include "host/host_error.h"
+#include "image/logo_file.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -93,16 +94,6 @@ template <typename Step> auto failingAs(const QString &what, Step &&step) -> dec
         throw HostError(what + ": " + error.reason(), error.kind());
     }
 }
-
-// Writes `bytes` as the whole file at `path`: beside its place first, then
-// renamed into it, so that a failure (a HostError with the reason) leaves
-// no partial file.
-void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
-
-// Why the file at `path` is not a logo bitmap, judged from its length and
-// header as check does; empty when it is one. Throws HostError when the
-// file cannot be read.
-QString logoProblemOf(Host &host, const QString &path);
 
 // `text` with the paths of the slot table spelt as the command line prints
 // them: drive C as "C:" ("C:\vantrel\logos.sys", "C:\logo.sys"), where the

@@ -35,26 +35,6 @@ struct ExportRequest {
     GifOptions gif;
 };
 
-// The whole logo bitmap at `path`. Its length is judged before the file is
-// opened, so a file of another length is refused unread. Throws HostError
-// with the reason the check command gives.
-std::vector<std::uint8_t> readLogo(Host &host, const QString &path)
-{
-    const std::int64_t length = host.fileLength(path);
-    if (!passesLengthTest(length)) {
-        throw HostError(
-            QStringLiteral("%1: not a logo bitmap: %2").arg(path, logoBitmapProblem({}, length)));
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kLogoLength));
-    const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
-    file->readAt(0, bytes);
-    file->close();
-    const QString problem = logoBitmapProblem(bytes, length);
-    if (!problem.isEmpty())
-        throw HostError(QStringLiteral("%1: not a logo bitmap: %2").arg(path, problem));
-    return bytes;
-}
-
 // Frame k's file in `directory`, in the directory path's own separator.
 QString framePath(const QString &directory, int k)
 {
@@ -102,7 +82,7 @@ void runExport(const ExportRequest &request, CommandContext &context)
         throw HostError(QStringLiteral("cannot write the frames into %1: no such directory")
                             .arg(request.framesDirectory));
     }
-    const std::vector<std::uint8_t> logo = readLogo(host, request.source);
+    const std::vector<std::uint8_t> logo = readLogoFile(host, request.source);
     const ExportFrames frames = exportFrames(logo, request.size);
     warnAboutStillness(request, frames.motion, context);
     const std::vector<std::uint8_t> gif = encodeGif(frames, request.gif);
