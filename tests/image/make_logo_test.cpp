@@ -8,6 +8,7 @@
 #include "image/export_animation.h"
 #include "image/make_logo.h"
 #include "logo/form1.h"
+#include "support/drop_file.h"
 #include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/logo_bytes.h"
@@ -19,16 +20,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDropEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
-#include <QUrl>
 
 #include <atomic>
 
@@ -56,17 +54,6 @@ struct Program {
     ProgramForms forms;
     Form1 *main = nullptr;
 };
-
-// A drop of the local file `path` on `window`.
-void drop(QWidget &window, const QString &path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &enter);
-    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &event);
-}
 
 ConvertOptions withBand(BandEdge band, int rows, int start, std::size_t colours)
 {
@@ -211,7 +198,7 @@ void MakeLogoTest::refusedPictureShowsItsReason()
     QCOMPARE(program.host.messages, QStringList{});
 
     QVERIFY(form.openPicture(program.path("sky.png")));
-    drop(form, program.path("notes.txt"));
+    test::dropFile(form, program.path("notes.txt"));
     QCOMPARE(program.host.messages,
              QStringList{"Vantrel could not open the picture: cannot show " +
                          program.path("notes.txt") + ": Unsupported image format"});
@@ -306,7 +293,7 @@ void MakeLogoTest::exportRefusesAFileThatIsNoLogo()
 void MakeLogoTest::pictureDroppedOnTheMainWindowBecomesItsFile()
 {
     Program program;
-    drop(*program.main, program.path("sky.png"));
+    test::dropFile(*program.main, program.path("sky.png"));
     QCOMPARE(program.main->Label1->text(), program.path("sky.png"));
     QVERIFY(program.main->chstart->isEnabled());
     QVERIFY(!program.main->open->pixmap().isNull());
