@@ -174,6 +174,14 @@ void MakeLogoTest::useSavesTheLogoAndHandsItToTheMainWindow()
     QCOMPARE(form.Preview->picture(), frameImage(frames, 1));
     QCOMPARE(form.Preview->shown().size(), QSize(534, 400));
 
+    // The picture's own file is refused: it would be lost.
+    program.host.dialogAnswers.push_back(program.path("sky.png"));
+    form.Use->click();
+    QCOMPARE(program.host.messages,
+             QStringList{"Vantrel could not save the logo: " + program.path("sky.png") +
+                         " is the picture itself; save the logo to another file"});
+    QVERIFY(program.forms.isLoaded<MakeLogo>());
+
     program.host.dialogAnswers.push_back(program.path("made"));
     form.Use->click();
     const QImage picture = program.host.loadPicture(program.path("sky.png"));

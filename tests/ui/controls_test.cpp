@@ -4,12 +4,16 @@
 
 #include "support/fake_host.h"
 #include "support/qt_test.h"
+#include "ui/colour_button.h"
 #include "ui/controls.h"
 #include "ui/forms.h"
 #include "ui/window_placement.h"
 
 #include <QLabel>
+#include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
+#include <QUrl>
 
 using namespace vantrel;
 using vantrel::test::FakeHost;
@@ -37,6 +41,9 @@ private Q_SLOTS:
     void eachFrameHasItsTitleBarBoxes();
     void aWrappedLabelWrapsFromTheTop();
     void withoutScreenOrSoundAWindowStaysWhereItIsAndSilent();
+    void droppedLocalFileIsTheOneLocalFile_data();
+    void droppedLocalFileIsTheOneLocalFile();
+    void colourButtonSaysOnlyWhenItsColourChanges();
 };
 
 void ControlsTest::eachFrameHasItsTitleBarBoxes_data()
@@ -94,6 +101,42 @@ void ControlsTest::withoutScreenOrSoundAWindowStaysWhereItIsAndSilent()
     placeOnScreen(window, host, [](QSize, QSize) { return QPointF(1500, 1500); });
     QCOMPARE(window.pos(), QPoint(7, 9));
     window.beep();
+}
+
+void ControlsTest::droppedLocalFileIsTheOneLocalFile_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("one local file") << QStringList{"file:///tmp/a b.png"} << "/tmp/a b.png";
+    QTest::newRow("two files") << QStringList{"file:///tmp/a.png", "file:///tmp/b.png"} << "";
+    QTest::newRow("a web address") << QStringList{"https://example.org/a.png"} << "";
+    QTest::newRow("nothing") << QStringList{} << "";
+}
+
+void ControlsTest::droppedLocalFileIsTheOneLocalFile()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QString, file);
+    QMimeData data;
+    data.setUrls(QUrl::fromStringList(urls));
+    QCOMPARE(droppedLocalFile(data), file);
+}
+
+void ControlsTest::colourButtonSaysOnlyWhenItsColourChanges()
+{
+    QWidget window;
+    ColourButton *button =
+        makeColourButton(&window, "Border", Qt::black, QStringLiteral("the border colour"),
+                         TwipRect{0, 0, 1500, 375});
+    QSignalSpy changed(button, &ColourButton::colourChanged);
+    button->setColour(Qt::black);
+    QCOMPARE(changed.size(), 0);
+    button->setColour(QColor(10, 20, 30, 40));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(button->colour(), QColor(10, 20, 30));
+    QCOMPARE(button->objectName(), QStringLiteral("Border"));
+    QCOMPARE(button->toolTip(), QStringLiteral("Choose the border colour"));
 }
 
 VANTREL_QT_TEST(ControlsTest)
