@@ -22,29 +22,29 @@ namespace {
 
 // Twips, as the window was designed; 15 twips make one pixel. The preview
 // is the preview window's 534 x 400.
-constexpr TwipRect kWindow{0, 0, 11400, 6645};
+constexpr TwipRect kWindow{0, 0, 11760, 6645};
 constexpr TwipRect kPreview{120, 120, 8010, 6000};
 constexpr TwipRect kOpen{8400, 120, 1335, 375};
-constexpr TwipRect kBusy{9855, 180, 1425, 255};
+constexpr TwipRect kBusy{9855, 180, 1785, 255};
 constexpr TwipRect kFitLabel{8400, 660, 1080, 255};
-constexpr TwipRect kFitBox{9600, 600, 1680, 375};
+constexpr TwipRect kFitBox{9600, 600, 2040, 375};
 constexpr TwipRect kBorderLabel{8400, 1080, 1080, 255};
-constexpr TwipRect kBorder{9600, 1020, 1680, 375};
+constexpr TwipRect kBorder{9600, 1020, 2040, 375};
 constexpr TwipRect kAnimationLabel{8400, 1500, 1080, 255};
-constexpr TwipRect kAnimation{9600, 1440, 1680, 375};
+constexpr TwipRect kAnimation{9600, 1440, 2040, 375};
 constexpr TwipRect kRowsLabel{8400, 1920, 1080, 255};
-constexpr TwipRect kRows{9600, 1860, 1680, 375};
+constexpr TwipRect kRows{9600, 1860, 2040, 375};
 constexpr TwipRect kStartLabel{8400, 2340, 1080, 255};
-constexpr TwipRect kStart{9600, 2280, 1680, 375};
-constexpr TwipRect kRampLabel{8400, 2760, 2880, 255};
+constexpr TwipRect kStart{9600, 2280, 2040, 375};
+constexpr TwipRect kRampLabel{8400, 2760, 3240, 255};
 // The first ramp colour; the others follow at kRampStep.
-constexpr TwipRect kRamp0{8400, 3060, 330, 330};
-constexpr int kRampStep = 360;
-constexpr TwipRect kAddColour{8400, 3480, 1380, 375};
-constexpr TwipRect kRemoveColour{9900, 3480, 1380, 375};
-constexpr TwipRect kDither{8400, 4020, 2880, 375};
-constexpr TwipRect kSave{8400, 5745, 1380, 375};
-constexpr TwipRect kUse{9900, 5745, 1380, 375};
+constexpr TwipRect kRamp0{8400, 3060, 375, 330};
+constexpr int kRampStep = 405;
+constexpr TwipRect kAddColour{8400, 3480, 1560, 375};
+constexpr TwipRect kRemoveColour{10080, 3480, 1560, 375};
+constexpr TwipRect kDither{8400, 4020, 3240, 375};
+constexpr TwipRect kSave{8400, 5745, 1560, 375};
+constexpr TwipRect kUse{10080, 5745, 1560, 375};
 
 // As the preview window cycles.
 constexpr int kTickMs = 70;
@@ -343,6 +343,11 @@ std::optional<QString> MakeLogo::saveLogo()
     }
     const QString path = withExtension(dialog.FileName, QStringLiteral(".sys"));
     try {
+        // The picture is only in memory now: writing over its file would
+        // lose it.
+        if (host().nativePath(path) == host().nativePath(m_pictureName))
+            throw HostError(path + QStringLiteral(" is the picture itself; save the logo to "
+                                                  "another file"));
         writeWholeFile(host(), path,
                        QByteArrayView(reinterpret_cast<const char *>(m_logo.data()),
                                       qsizetype(m_logo.size())));
