@@ -1,17 +1,16 @@
 // The window toolkit where the windows' own tests do not reach: the frames
 // they do not tell apart, a caption that wraps, and a window placed and
-// beeping through a host that has neither a screen nor a sound.
+// beeping through a host that has neither a screen nor a sound, and which
+// drags carry one local file.
 
 #include "support/fake_host.h"
 #include "support/qt_test.h"
-#include "ui/colour_button.h"
 #include "ui/controls.h"
 #include "ui/forms.h"
 #include "ui/window_placement.h"
 
 #include <QLabel>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
 
@@ -43,7 +42,6 @@ private Q_SLOTS:
     void withoutScreenOrSoundAWindowStaysWhereItIsAndSilent();
     void droppedLocalFileIsTheOneLocalFile_data();
     void droppedLocalFileIsTheOneLocalFile();
-    void colourButtonSaysOnlyWhenItsColourChanges();
 };
 
 void ControlsTest::eachFrameHasItsTitleBarBoxes_data()
@@ -121,22 +119,6 @@ void ControlsTest::droppedLocalFileIsTheOneLocalFile()
     QMimeData data;
     data.setUrls(QUrl::fromStringList(urls));
     QCOMPARE(droppedLocalFile(data), file);
-}
-
-void ControlsTest::colourButtonSaysOnlyWhenItsColourChanges()
-{
-    QWidget window;
-    ColourButton *button =
-        makeColourButton(&window, "Border", Qt::black, QStringLiteral("the border colour"),
-                         TwipRect{0, 0, 1500, 375});
-    QSignalSpy changed(button, &ColourButton::colourChanged);
-    button->setColour(Qt::black);
-    QCOMPARE(changed.size(), 0);
-    button->setColour(QColor(10, 20, 30, 40));
-    QCOMPARE(changed.size(), 1);
-    QCOMPARE(button->colour(), QColor(10, 20, 30));
-    QCOMPARE(button->objectName(), QStringLiteral("Border"));
-    QCOMPARE(button->toolTip(), QStringLiteral("Choose the border colour"));
 }
 
 VANTREL_QT_TEST(ControlsTest)
