@@ -147,17 +147,6 @@ bool checkFile(const QString &path, CommandContext &context)
 
 } // namespace
 
-QString logoProblemOf(Host &host, const QString &path)
-{
-    const std::int64_t length = host.fileLength(path);
-    std::array<std::uint8_t, kPaletteOffset> header{};
-    const auto present =
-        static_cast<std::size_t>(std::clamp<std::int64_t>(length, 0, std::int64_t(header.size())));
-    const std::span<std::uint8_t> start(header.data(), present);
-    host.openBinary(path, FileAccess::Read)->readAt(0, start);
-    return logoBitmapProblem(start, length);
-}
-
 int checkCommand(const QStringList &arguments, CommandContext &context)
 {
     const QStringList files = readOperands(arguments, 1, std::numeric_limits<qsizetype>::max(),

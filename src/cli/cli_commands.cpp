@@ -79,13 +79,6 @@ bool warnIfNotALogo(CommandContext &context, const QString &path)
     return true;
 }
 
-void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes)
-{
-    const std::unique_ptr<Replacement> file = host.replaceFile(path, ReplaceFrom::Nothing);
-    file->write({reinterpret_cast<const std::uint8_t *>(bytes.data()), std::size_t(bytes.size())});
-    file->commit();
-}
-
 std::optional<ExportSize> parseExportSize(const QString &text)
 {
     if (text == "640x480")
@@ -95,23 +88,6 @@ std::optional<ExportSize> parseExportSize(const QString &text)
     if (text == "320x400")
         return ExportSize::Raw320x400;
     return std::nullopt;
-}
-
-std::vector<std::uint8_t> readLogoBitmap(Host &host, const QString &path)
-{
-    const std::int64_t length = host.fileLength(path);
-    if (!passesLengthTest(length)) {
-        throw HostError(
-            QStringLiteral("%1: not a logo bitmap: %2").arg(path, logoBitmapProblem({}, length)));
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kLogoLength));
-    const std::unique_ptr<BinaryFile> file = host.openBinary(path, FileAccess::Read);
-    file->readAt(0, bytes);
-    file->close();
-    const QString problem = logoBitmapProblem(bytes, length);
-    if (!problem.isEmpty())
-        throw HostError(QStringLiteral("%1: not a logo bitmap: %2").arg(path, problem));
-    return bytes;
 }
 
 void warnAboutStillness(CommandContext &context, const QString &source, const LogoMotion &motion)

@@ -18,6 +18,7 @@
 
 #include "codec/gif_export.h"
 #include "host/host_error.h"
+#include "image/logo_file.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -99,24 +100,9 @@ template <typename Step> auto failingAs(const QString &what, Step &&step) -> dec
     }
 }
 
-// Writes `bytes` as the whole file at `path`: beside its place first, then
-// renamed into it, so that a failure (a HostError with the reason) leaves
-// no partial file.
-void writeWholeFile(Host &host, const QString &path, QByteArrayView bytes);
-
-// Why the file at `path` is not a logo bitmap, judged from its length and
-// header as check does; empty when it is one. Throws HostError when the
-// file cannot be read.
-QString logoProblemOf(Host &host, const QString &path);
-
 // The export size "640x480", "640x400" or "320x400" names; nothing for
 // any other text.
 std::optional<ExportSize> parseExportSize(const QString &text);
-
-// The whole logo bitmap at `path`. Its length is judged before the file is
-// opened, so a file of another length is refused unread. Throws HostError
-// with the reason the check command gives ("PATH: not a logo bitmap: ...").
-std::vector<std::uint8_t> readLogoBitmap(Host &host, const QString &path);
 
 // Warns when the logo bitmap `source` will give one still frame although
 // byte 50 names a starting entry: byte 51 is set, or no pixel uses the

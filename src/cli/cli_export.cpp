@@ -38,7 +38,7 @@ void runExport(const ExportRequest &request, CommandContext &context)
         throw HostError(QStringLiteral("cannot write the frames into %1: no such directory")
                             .arg(request.framesDirectory));
     }
-    const std::vector<std::uint8_t> logo = readLogoBitmap(host, request.source);
+    const std::vector<std::uint8_t> logo = readLogoFile(host, request.source);
     const ExportFrames frames = exportFrames(logo, request.size);
     warnAboutStillness(context, request.source, frames.motion);
     const std::vector<std::uint8_t> gif = encodeGif(frames, request.gif);

@@ -76,10 +76,10 @@ int plymouthCommand(const QStringList &arguments, CommandContext &context)
     }
 
     Host &host = context.host();
-    const std::vector<std::uint8_t> logo = readLogoBitmap(host, request.logo);
+    const std::vector<std::uint8_t> logo = readLogoFile(host, request.logo);
     std::vector<std::uint8_t> shutdown;
     if (!request.shutdownLogo.isEmpty())
-        shutdown = readLogoBitmap(host, request.shutdownLogo);
+        shutdown = readLogoFile(host, request.shutdownLogo);
     warnAboutStillness(context, request.logo, readMotion(logo));
     writePlymouthTheme(host, request.directory, makePlymouthTheme(logo, shutdown, request.theme));
     return kExitOk;

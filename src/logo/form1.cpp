@@ -6,6 +6,9 @@
 #include "art/program_icon.h"
 #include "host/system/drive_map.h"
 #include "image/aniform1.h"
+#include "image/export_animation.h"
+#include "image/logo_file.h"
+#include "image/make_logo.h"
 #include "logo/viewer.h"
 #include "ui/classic_look.h"
 #include "ui/controls.h"
@@ -14,10 +17,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 
 namespace vantrel {
@@ -72,6 +78,7 @@ Form1::Form1(const FormContext &context) : MainWindow(context)
     setWindowFrame(*this, WindowFrame::FixedDialog);
     setFont(sansSerifFont(8.25, true));
     setClassicBackground(*this);
+    setAcceptDrops(true);
 
     createMenus();
     createControls();
@@ -150,6 +157,8 @@ void Form1::createMenus()
 
     Tools = makeMenu(this, "Tools", QStringLiteral("Tools"));
     animake = makeAction(Tools, "animake", QStringLiteral("Animation Maker"));
+    makelogo = makeAction(Tools, "makelogo", QStringLiteral("Make Logo..."));
+    exportani = makeAction(Tools, "exportani", QStringLiteral("Export Animation..."));
 
     view = makeMenu(this, "view", QStringLiteral("View"));
     vstart = makeAction(view, "vstart", QStringLiteral("Startup"));
@@ -203,6 +212,8 @@ void Form1::connectHandlers()
     connect(about, &QAction::triggered, this, &Form1::about_Click);
     connect(vog, &QPushButton::clicked, this, &Form1::vog_Click);
     connect(animake, &QAction::triggered, this, &Form1::animake_Click);
+    connect(makelogo, &QAction::triggered, this, &Form1::makelogo_Click);
+    connect(exportani, &QAction::triggered, this, &Form1::exportani_Click);
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Exit, &QAction::triggered, this, &Form1::Exit_Click);
 }
@@ -277,7 +288,24 @@ void Form1::showPathInToolTip()
             tip += QStringLiteral("\nstands for no file: ") + error.reason();
         }
     }
-    setPlainToolTip(*Label1, tip);
+    setPlainToolTip(*Label1, tip + notALogoTip(path));
+}
+
+// Windows passes over a slot file that is not a logo bitmap without a
+// word; the tip says so, and where to make one. Nothing for a logo bitmap
+// or a path that names no readable file.
+QString Form1::notALogoTip(const QString &path)
+{
+    QString problem;
+    try {
+        problem = logoProblemOf(host(), path);
+    } catch (const HostError &) {
+        return {};
+    }
+    if (problem.isEmpty())
+        return {};
+    return QStringLiteral("\nnot a logo bitmap: %1\nTools > Make Logo makes one from it")
+        .arg(problem);
 }
 
 void Form1::changeSlot(LogoSlot slot, QPushButton &button)
@@ -447,6 +475,20 @@ void Form1::animake_Click()
     forms().show<AniForm1>();
 }
 
+void Form1::makelogo_Click()
+{
+    forms().show<MakeLogo>();
+}
+
+void Form1::exportani_Click()
+{
+    try {
+        forms().show<ExportAnimation>();
+    } catch (const HostError &error) {
+        host().messageBox(error.reason());
+    }
+}
+
 void Form1::Command6_Click()
 {
     forms().unload(*this);
@@ -462,6 +504,21 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     event->accept();
     forms().endProgram();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedLocalFile(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedLocalFile(*event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    setLabel1Caption(path);
 }
 
 } // namespace vantrel

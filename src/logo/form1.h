@@ -62,6 +62,8 @@ public:
     void about_Click();
     void vog_Click();
     void animake_Click();
+    void makelogo_Click();
+    void exportani_Click();
     void Command6_Click();
     void Exit_Click();
 
@@ -99,6 +101,8 @@ public:
     QAction *ebitmap;
     QMenu *Tools;
     QAction *animake;
+    QAction *makelogo;
+    QAction *exportani;
     QMenu *view;
     QAction *vstart;
     QAction *Vshut;
@@ -110,6 +114,10 @@ protected:
     // The close box ends the program like Exit: the hidden dialog host
     // would otherwise keep a process with no window alive.
     void closeEvent(QCloseEvent *event) override;
+    // A single local file dropped on the window becomes its current file,
+    // as Open makes it.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createControls();
@@ -119,6 +127,7 @@ private:
 
     void chooseSourceFile();
     void showPathInToolTip();
+    QString notALogoTip(const QString &path);
     void changeSlot(LogoSlot slot, QPushButton &button);
     void restoreSlot(LogoSlot slot);
     void restoreAll();

@@ -11,13 +11,16 @@
 #include "app/info.h"
 #include "image/aniform1.h"
 #include "image/aniform2.h"
+#include "image/make_logo.h"
 #include "logo/form1.h"
 #include "ui/classic_look.h"
 #include "ui/desktop_host.h"
 #include "ui/forms.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +99,22 @@ bool savePreview(vantrel::Forms &forms, const QDir &directory, QTextStream &err)
     return ok;
 }
 
+// Make Logo on the main window's sky.bmp with a band at the bottom, its
+// preview at the start of its cycle.
+bool saveMakeLogo(vantrel::Forms &forms, const QDir &directory, QTextStream &err)
+{
+    auto &form = forms.show<vantrel::MakeLogo>();
+    form.Timer1.reset();
+    form.Animation->setCurrentIndex(2);
+    QEventLoop loop;
+    QObject::connect(&form, &vantrel::MakeLogo::previewShown, &loop, &QEventLoop::quit);
+    while (form.busy())
+        loop.exec();
+    const bool ok = save(form, directory, QStringLiteral("makelogo.png"), err);
+    forms.unload(form);
+    return ok;
+}
+
 // Opens every window in turn and saves its picture into `directory`. True
 // when every picture was written.
 bool saveWindows(const QDir &directory, QTextStream &err)
@@ -112,6 +131,7 @@ bool saveWindows(const QDir &directory, QTextStream &err)
     form1.setLabel1Caption(QStringLiteral("C:\\sky.bmp"));
     ok = save(form1, directory, QStringLiteral("form1-preview.png"), err) && ok;
     ok = save(forms.show<vantrel::info>(), directory, QStringLiteral("info.png"), err) && ok;
+    ok = saveMakeLogo(forms, directory, err) && ok;
 
     auto &maker = forms.show<vantrel::AniForm1>();
     maker.Targ->setText(QStringLiteral("C:\\sky.sys"));

@@ -3,11 +3,14 @@
 #include "ui/classic_look.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace vantrel {
 
@@ -59,6 +62,25 @@ QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
     return box;
 }
 
+QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
+                    const TwipRect &place)
+{
+    auto *box = new QComboBox(parent);
+    placeControl(*box, name, place);
+    box->addItems(items);
+    return box;
+}
+
+QSpinBox *makeSpinBox(QWidget *parent, const char *name, int low, int high, int value,
+                      const TwipRect &place)
+{
+    auto *box = new QSpinBox(parent);
+    placeControl(*box, name, place);
+    box->setRange(low, high);
+    box->setValue(value);
+    return box;
+}
+
 QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
                      const TwipRect &place)
 {
@@ -80,6 +102,14 @@ QAction *makeAction(QMenu *menu, const char *name, const QString &caption)
     QAction *action = menu->addAction(caption);
     action->setObjectName(QLatin1String(name));
     return action;
+}
+
+QString droppedLocalFile(const QMimeData &data)
+{
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    return urls.front().toLocalFile();
 }
 
 void setWindowFrame(QWidget &window, WindowFrame frame)

@@ -21,11 +21,14 @@
 #include <initializer_list>
 
 class QAction;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPushButton;
+class QSpinBox;
 
 namespace vantrel {
 
@@ -56,6 +59,16 @@ QLabel *makeWrappedLabel(QWidget *parent, const char *name, const QString &capti
 QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
                        const TwipRect &place);
 
+// A drop-down list at its designed place, named `name`, holding `items`
+// with the first one chosen.
+QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
+                    const TwipRect &place);
+
+// A number box at its designed place, named `name`, taking `low`..`high`
+// and holding `value`.
+QSpinBox *makeSpinBox(QWidget *parent, const char *name, int low, int high, int value,
+                      const TwipRect &place);
+
 // A frame (group box) at its designed place, named `name`, with `caption`
 // as its title; empty for none.
 QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,
@@ -68,6 +81,11 @@ QMenu *makeMenu(QWidget *owner, const char *name, const QString &caption);
 
 // An item named `name` with `caption` at the end of `menu`.
 QAction *makeAction(QMenu *menu, const char *name, const QString &caption);
+
+// The one local file that a drag carries, as a native path; empty when it
+// carries anything else (no file, several, a remote address). Windows that
+// take a dropped file accept the drag only when this names one.
+QString droppedLocalFile(const QMimeData &data);
 
 // The frames of the windows.
 enum class WindowFrame {

@@ -7,6 +7,7 @@
 #include "support/encoded_image.h"
 #include "support/fake_host.h"
 #include "support/files.h"
+#include "support/logo_bytes.h"
 #include "support/program_forms.h"
 #include "support/qt_test.h"
 #include "support/scoped_variable.h"
@@ -300,7 +301,9 @@ void Form1Test::menus_data()
     QTest::newRow("edit") << "edit"
                           << "Edit" << QStringList{"ebitmap=Edit bitmap"};
     QTest::newRow("Tools") << "Tools"
-                           << "Tools" << QStringList{"animake=Animation Maker"};
+                           << "Tools"
+                           << QStringList{"animake=Animation Maker", "makelogo=Make Logo...",
+                                          "exportani=Export Animation..."};
     QTest::newRow("view") << "view"
                           << "View"
                           << QStringList{"vstart=Startup", "Vshut=Shutdown", "Voff=Switch off"};
@@ -514,12 +517,18 @@ void Form1Test::pathToolTip_data()
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("tip"); // @ stands for the drive's directory
 
+    // Sky.BMP is an 8 x 8 bitmap, which Windows would not show at boot.
+    const QString notALogo = QStringLiteral("\nnot a logo bitmap: 1142 bytes, expected 129078"
+                                            "\nTools > Make Logo makes one from it");
     QTest::newRow("DOS path") << "c:\\my pictures\\sky.bmp"
-                              << "c:\\my pictures\\sky.bmp\nstands for @/My Pictures/Sky.BMP";
+                              << "c:\\my pictures\\sky.bmp\nstands for @/My Pictures/Sky.BMP" +
+                                     notALogo;
+    QTest::newRow("logo bitmap") << "C:\\logo.sys"
+                                 << "C:\\logo.sys\nstands for @/logo.sys";
     QTest::newRow("new file on the drive") << "C:\\new.bmp"
                                            << "C:\\new.bmp\nstands for @/new.bmp";
     QTest::newRow("native path") << "@/My Pictures/Sky.BMP"
-                                 << "@/My Pictures/Sky.BMP";
+                                 << "@/My Pictures/Sky.BMP" + notALogo;
     QTest::newRow("unmapped drive")
         << "Q:\\sky.bmp"
         << "Q:\\sky.bmp\nstands for no file: drive Q: is not mapped (set VANTREL_DRIVE_Q)";
@@ -536,6 +545,7 @@ void Form1Test::pathToolTip()
 
     Window window;
     window.drive.write("My Pictures/Sky.BMP", bitmapBytes(8, 8, 3));
+    window.drive.write("logo.sys", test::LogoBytes().bytes());
     QCOMPARE(window.form->Label1->toolTip(), QString());
     const QRect place = window.form->Label1->geometry();
     window.choose(chosen.replace("@", window.drive.root()));

@@ -1,6 +1,7 @@
 // The window toolkit where the windows' own tests do not reach: the frames
 // they do not tell apart, a caption that wraps, and a window placed and
-// beeping through a host that has neither a screen nor a sound.
+// beeping through a host that has neither a screen nor a sound, and which
+// drags carry one local file.
 
 #include "support/fake_host.h"
 #include "support/qt_test.h"
@@ -9,7 +10,9 @@
 #include "ui/window_placement.h"
 
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 using namespace vantrel;
 using vantrel::test::FakeHost;
@@ -37,6 +40,8 @@ private Q_SLOTS:
     void eachFrameHasItsTitleBarBoxes();
     void aWrappedLabelWrapsFromTheTop();
     void withoutScreenOrSoundAWindowStaysWhereItIsAndSilent();
+    void droppedLocalFileIsTheOneLocalFile_data();
+    void droppedLocalFileIsTheOneLocalFile();
 };
 
 void ControlsTest::eachFrameHasItsTitleBarBoxes_data()
@@ -94,6 +99,26 @@ void ControlsTest::withoutScreenOrSoundAWindowStaysWhereItIsAndSilent()
     placeOnScreen(window, host, [](QSize, QSize) { return QPointF(1500, 1500); });
     QCOMPARE(window.pos(), QPoint(7, 9));
     window.beep();
+}
+
+void ControlsTest::droppedLocalFileIsTheOneLocalFile_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QString>("file");
+
+    QTest::newRow("one local file") << QStringList{"file:///tmp/a b.png"} << "/tmp/a b.png";
+    QTest::newRow("two files") << QStringList{"file:///tmp/a.png", "file:///tmp/b.png"} << "";
+    QTest::newRow("a web address") << QStringList{"https://example.org/a.png"} << "";
+    QTest::newRow("nothing") << QStringList{} << "";
+}
+
+void ControlsTest::droppedLocalFileIsTheOneLocalFile()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QString, file);
+    QMimeData data;
+    data.setUrls(QUrl::fromStringList(urls));
+    QCOMPARE(droppedLocalFile(data), file);
 }
 
 VANTREL_QT_TEST(ControlsTest)
