@@ -11,6 +11,10 @@
 
 #include <atomic>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace vantrel {
 
 namespace {
@@ -67,6 +71,14 @@ ToolResult runTool(const QString &tool, const QStringList &arguments, const QStr
     // mtools asks on the terminal when a name clashes; the answer is always
     // given in the arguments, and a question must not wait for ever.
     process.setStandardInputFile(QProcess::nullDevice());
+    // A write killed halfway must not go on without its lock: the child
+    // ends with this program.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     ++g_processes;
     process.start();
     if (!process.waitForStarted(kToolTimeoutMs)) {
@@ -203,6 +215,12 @@ std::optional<MtoolsDrive::Entry> MtoolsDrive::find(const QString &inside,
         return entry;
     }
     return std::nullopt;
+}
+
+std::optional<MtoolsDrive::Entry> MtoolsDrive::stagedLeftover(const QString &inside,
+                                                              const QString &name) const
+{
+    return find(joined(inside, kStagedBase + '.' + kStagedExtension), name);
 }
 
 void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QString &name) const

@@ -44,6 +44,12 @@ public:
     // or its directory does not exist. One mdir.
     std::optional<Entry> find(const QString &inside, const QString &name) const;
 
+    // The file that put() stages new content in, in the directory at
+    // `inside`, when an interrupted write left it there; nothing when none
+    // is there. One mdir; the next replacement of a file in the same
+    // directory writes over it and moves it into place.
+    std::optional<Entry> stagedLeftover(const QString &inside, const QString &name) const;
+
     // Copies the file at `inside` to the native path `native`, which must
     // not exist yet. One mcopy. A missing file fails with mtools' message;
     // a directory with "it is a directory".

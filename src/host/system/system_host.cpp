@@ -99,6 +99,12 @@ QString SystemHost::driveIdentity(const QString &path)
     return m_drives.driveIdentity(path);
 }
 
+void SystemHost::checkWritable(const QString &path)
+{
+    if (const Location location = m_drives.locate(path); location.onImage())
+        checkImageWritable(*location.volume, path);
+}
+
 LocalFile SystemHost::localFile(const QString &path)
 {
     const Location location = m_drives.locate(path);

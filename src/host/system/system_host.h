@@ -39,6 +39,8 @@ public:
     // See DriveMap::driveIdentity; a partition chosen with choosePartition
     // counts.
     QString driveIdentity(const QString &path) override;
+    // Refuses a path inside a disk image that another program is using.
+    void checkWritable(const QString &path) override;
     // A native file with the content of the program path `path`: the file
     // itself, or a private copy of a file inside a disk image, removed when
     // the result goes. For readers that need a native path (pictures).
