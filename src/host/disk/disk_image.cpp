@@ -411,27 +411,26 @@ void checkVhdFooter(const ImageReader &image, std::span<const std::uint8_t> foot
 // Refuses a file system that reaches past the `room` bytes it has: mtools
 // trusts the boot sector and would write there.
 void checkFits(const ImageReader &image, const FatBootSector &boot, std::int64_t room,
-               const QString &whose, const QString &where)
+               const QString &where)
 {
     const std::uint64_t bytes = boot.totalSectors * boot.bytesPerSector;
     if (bytes > std::uint64_t(room))
-        image.fail(QStringLiteral("the FAT file system %1says it holds %2 sectors of %3 bytes "
-                                  "(%4 bytes), but %5 only %6 bytes")
-                       .arg(whose)
+        image.fail(QStringLiteral("the FAT file system says it holds %1 sectors of %2 bytes (%3 "
+                                  "bytes), more than the %4 bytes of %5")
                        .arg(boot.totalSectors)
                        .arg(boot.bytesPerSector)
                        .arg(bytes)
-                       .arg(where)
-                       .arg(room));
+                       .arg(room)
+                       .arg(where));
 }
 
 DiskVolume superfloppyVolume(const ImageReader &image, DiskVolume volume, const FatBootSector &boot,
                              std::int64_t dataEnd)
 {
     const bool vhd = volume.container == "fixed VHD";
-    checkFits(image, boot, dataEnd, {},
-              vhd ? QStringLiteral("the image holds before its VHD footer")
-                  : QStringLiteral("the image holds"));
+    checkFits(image, boot, dataEnd,
+              vhd ? QStringLiteral("the image before its VHD footer")
+                  : QStringLiteral("the image"));
     volume.partition = 0;
     volume.offset = 0;
     volume.size = dataEnd;
@@ -462,8 +461,7 @@ DiskVolume partitionVolume(const ImageReader &image, DiskVolume volume,
             reason += "; its boot sector is damaged: " + bootSectorFault(*boot);
         image.fail(reason);
     }
-    checkFits(image, *fat, chosen.size, QStringLiteral("of partition %1 ").arg(chosen.number),
-              QStringLiteral("the partition holds"));
+    checkFits(image, *fat, chosen.size, QStringLiteral("partition %1").arg(chosen.number));
     volume.partition = chosen.number;
     volume.offset = chosen.offset;
     volume.size = chosen.size;

@@ -6,6 +6,7 @@
 #include "host/disk/mtools_drive.h"
 #include "host/system/drive_map.h"
 #include "host/system/system_host.h"
+#include "logo/backups.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/disk_images.h"
@@ -381,10 +382,15 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
     struct Case {
         const char *program;
         Hold hold;
+        bool throughHardLink = false;
     };
-    const Case cases[] = {{"qemu-system-i38", Hold::WriteLock},
-                          {"qemu-system-x86", Hold::ReadLock},
-                          {"86Box", Hold::OpenForWriting}};
+    // Named by the program's file, not the 15 bytes of its process name;
+    // found by the inode it holds, whatever path it took, and when it only
+    // reads.
+    const Case cases[] = {
+        {"qemu-system-i386", Hold::WriteLock}, {"qemu-system-x86_64", Hold::ReadLock},
+        {"86Box", Hold::OpenForWriting},       {"qemu-system-i386-unlocked", Hold::OpenForReading},
+        {"86Box", Hold::OpenForWriting, true}, {"vantrel-cli", Hold::WriteLock}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.program);
         ImageDrive drive(ImageKind::Fat16Disk);
@@ -392,11 +398,18 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
         drive.image.write("/logo.sys", "old logo");
         const QString source = drive.write("sky.bmp", "new logo");
         const QByteArray before = drive.image.bytes();
-        const HeldImage held(drive.image.path(), c.program, c.hold);
-        const QString inUse = QStringLiteral("the disk image %1 is in use by %2 (process %3); shut "
-                                             "the machine down first")
-                                  .arg(drive.image.path(), c.program)
-                                  .arg(held.pid());
+        const QString linked = drive.native("linked.img");
+        ASSERT_EQ(::link(QFile::encodeName(drive.image.path()).constData(),
+                         QFile::encodeName(linked).constData()),
+                  0);
+        const HeldImage held(c.throughHardLink ? linked : drive.image.path(), c.program, c.hold);
+        const QString inUseText =
+            c.program == std::string_view("vantrel-cli")
+                ? QStringLiteral("another Vantrel (%2, process %3) is writing to the disk image "
+                                 "%1; try again once it is done")
+                : QStringLiteral("the disk image %1 is in use by %2 (process %3); shut the "
+                                 "machine down first");
+        const QString inUse = inUseText.arg(drive.image.path(), c.program).arg(held.pid());
         FakeHost host;
         const std::function<void()> writes[] = {
             [&] { host.copyFile(source, "C:\\logo.sys"); },
@@ -428,6 +441,8 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
                            "C:\\logo.sys: " +
                                inUse + "\n");
         EXPECT_EQ(drive.image.bytes(), before);
+        // Nothing was replaced, so nothing is kept.
+        EXPECT_TRUE(keptCopies(host, LogoSlot::Startup, "C:\\logo.sys").empty());
     }
 }
 
@@ -604,3 +619,87 @@ TEST(ImageDrive, PartitionOptionPicksAnotherPartition)
 }
 
 } // namespace
+
+// A write stays inside the volume: bytes before and after it, the VHD
+// footer among them, and the file's length are the same afterwards. An
+// image whose volume would reach past its room is refused, unchanged.
+TEST(ImageDrive, NeverWritesOutsideTheVolume)
+{
+    constexpr int kMbr = 446;
+    constexpr std::int64_t kFooter = 512;
+    struct Case {
+        const char *what;
+        ImageKind kind;
+        std::function<void(QByteArray &)> damage;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"partitioned", ImageKind::Fat16Disk, {}, nullptr},
+        {"superfloppy", ImageKind::Superfloppy, {}, nullptr},
+        {"VHD", ImageKind::FixedVhd, {}, nullptr},
+        {"superfloppy VHD", ImageKind::SuperfloppyVhd, {}, nullptr},
+        {"a FAT longer than its partition, a second partition behind it", ImageKind::Fat16Disk,
+         [](QByteArray &b) {
+             test::putLe32(b, kMbr + 12, 16384);
+             b[kMbr + 16 + 4] = 0x06;
+             test::putLe32(b, kMbr + 16 + 8, 18432);
+             test::putLe32(b, kMbr + 16 + 12, 14336);
+         },
+         "the FAT file system says it holds 30720 sectors of 512 bytes (15728640 bytes), more than "
+         "the 8388608 bytes of partition 1"},
+        {"a superfloppy longer than its file", ImageKind::Superfloppy,
+         [](QByteArray &b) { test::putLe16(b, 19, 5760); },
+         "the FAT file system says it holds 5760 sectors of 512 bytes (2949120 bytes), more than "
+         "the 1474560 bytes of the image"},
+        {"a superfloppy reaching into its VHD footer", ImageKind::SuperfloppyVhd,
+         [](QByteArray &b) { test::putLe16(b, 19, 2881); },
+         "the FAT file system says it holds 2881 sectors of 512 bytes (1475072 bytes), more than "
+         "the 1474560 bytes of the image before its VHD footer"},
+        {"a footer with a wrong checksum", ImageKind::FixedVhd,
+         [](QByteArray &b) { b.replace(b.size() - kFooter + 64, 4, QByteArray(4, '\0')); },
+         "its VHD footer is damaged: its checksum is 0x00000000, but its bytes give 0x%1"},
+        {"data grown past the footer's size", ImageKind::FixedVhd,
+         [](QByteArray &b) { b.insert(b.size() - kFooter, QByteArray(1024 * 1024, '\0')); },
+         "its VHD footer says the disk holds 16777216 bytes, but 17825792 bytes come before the "
+         "footer"},
+        {"overlapping partitions", ImageKind::Fat16Disk,
+         [](QByteArray &b) {
+             b[kMbr + 16 + 4] = char(0x83);
+             test::putLe32(b, kMbr + 16 + 8, 4096);
+             test::putLe32(b, kMbr + 16 + 12, 2048);
+         },
+         "its partitions 1 (sectors 2048 to 32767) and 2 (sectors 4096 to 6143) overlap"},
+        {"a superfloppy of 0 bytes a sector", ImageKind::Superfloppy,
+         [](QByteArray &b) { test::putLe16(b, 11, 0); },
+         "its boot sector is damaged: it gives 0 bytes a sector"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageDrive drive(c.kind);
+        drive.image.makeInstallation();
+        QByteArray before = drive.image.bytes();
+        const QString checksum = before.right(kFooter).mid(64, 4).toHex();
+        if (c.damage) {
+            c.damage(before);
+            drive.image.setBytes(before);
+        }
+        const CliRun run = runCommand({"install", "startup", drive.write("sky.bmp", "new logo")});
+        const QByteArray after = drive.image.bytes();
+        ASSERT_EQ(after.size(), before.size());
+        if (c.reason) {
+            EXPECT_EQ(run.code, 1);
+            EXPECT_EQ(run.err,
+                      QStringLiteral("vantrel-cli: cannot install the startup logo: cannot "
+                                     "use the disk image %1: %2\n")
+                          .arg(drive.image.path(), QString(c.reason).replace("%1", checksum)));
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        const qsizetype end = qsizetype(drive.image.offset() + drive.image.volumeSize());
+        EXPECT_EQ(after.left(qsizetype(drive.image.offset())),
+                  before.left(qsizetype(drive.image.offset())));
+        EXPECT_EQ(after.mid(end), before.mid(end));
+        EXPECT_NE(after, before);
+    }
+}
