@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <limits>
-#include <mutex>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -28,8 +27,6 @@ const QString kPrivatePrefix = QStringLiteral("vantrel-image-");
 
 std::shared_ptr<QTemporaryDir> privateDirectory(const QString &name)
 {
-    static std::once_flag cleaned;
-    std::call_once(cleaned, removeStalePrivateDirectories);
     // The process id in the name tells a later run whether it is stale.
     auto directory = std::make_shared<QTemporaryDir>(
         QStringLiteral("%1/%2%3-XXXXXX").arg(QDir::tempPath(), kPrivatePrefix).arg(::getpid()));
@@ -63,7 +60,7 @@ bool copyOldContent(const MtoolsDrive &drive, const QString &inside, const QStri
         throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name),
                         ErrorKind::IsDirectory);
     if (old)
-        drive.copyOut(inside, to, name);
+        drive.copyOut(inside, to, name, old->size);
     return old.has_value();
 }
 

@@ -41,7 +41,7 @@ private:
 // Removes the private directories below the temporary directory that
 // processes of this user, since ended, left: a killed write leaves its
 // copy behind. Each is named after the process that made it. Run before
-// the first private directory of a process is made.
+// the first private directory of a process is made: SystemHost runs it.
 void removeStalePrivateDirectories();
 
 // Copies the file at `inside` of `volume` to a private native file. `name`

@@ -223,8 +223,13 @@ std::optional<MtoolsDrive::Entry> MtoolsDrive::stagedLeftover(const QString &ins
     return find(joined(inside, kStagedBase + '.' + kStagedExtension), name);
 }
 
-void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QString &name) const
+void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QString &name,
+                          std::optional<std::int64_t> length) const
 {
+    if (!length) {
+        const std::optional<Entry> entry = find(inside, name);
+        length = entry && !entry->directory ? entry->size : 0;
+    }
     const ToolResult copy = runTool("mcopy", {"-i", imageArgument(), "::" + inside, native}, name);
     if (copy.exitCode != 0)
         failWith(QStringLiteral("cannot read"), name, copy);
@@ -232,6 +237,10 @@ void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QS
     if (QFileInfo(native).isDir())
         throw HostError(QStringLiteral("cannot read %1: it is a directory").arg(name),
                         ErrorKind::IsDirectory);
+    if (const std::int64_t copied = QFileInfo(native).size(); copied < *length)
+        throw HostError(
+            QStringLiteral("cannot read %1: the file ends at byte %2").arg(name).arg(copied),
+            ErrorKind::CutShort);
 }
 
 bool MtoolsDrive::isReadOnly(const QString &inside, const QString &name) const

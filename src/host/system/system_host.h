@@ -20,6 +20,10 @@ namespace vantrel {
 
 class SystemHost : public Host {
 public:
+    // The first host of a process removes the private copies that killed
+    // runs left (removeStalePrivateDirectories).
+    SystemHost();
+
     void copyFile(const QString &source, const QString &destination) override;
     void deleteFile(const QString &path) override;
     std::int64_t fileLength(const QString &path) override;

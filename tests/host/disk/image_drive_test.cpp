@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vantrel;
@@ -702,4 +704,116 @@ TEST(ImageDrive, NeverWritesOutsideTheVolume)
         EXPECT_EQ(after.mid(end), before.mid(end));
         EXPECT_NE(after, before);
     }
+}
+
+bool processEnded(pid_t pid)
+{
+    // A zombie whose reaper is slow has ended too.
+    const QByteArray stat = test::fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// A killed write leaves no mtools child running without the lock, and its
+// private copy goes at the next start, while that of a living process
+// stays.
+TEST(ImageDrive, LeavesNothingBehindAKilledWrite)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", "old logo");
+    const QDir temp = QDir::temp();
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const QString stale = QStringLiteral("vantrel-image-%1-AbCdEf").arg(dead);
+    const QString living = QStringLiteral("vantrel-image-%1-GhIjKl").arg(::getpid());
+    for (const QString &folder : {stale, living})
+        ASSERT_TRUE(temp.mkpath(folder + "/copy"));
+    // An mdir that says where it runs and then hangs.
+    const QString mdir = drive.write("mdir", "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 120\n");
+    ASSERT_TRUE(QFile::setPermissions(mdir, QFile::ReadOwner | QFile::ExeOwner));
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", drive.files.path() + ':' + environment.value("PATH"));
+    cli.setProcessEnvironment(environment);
+    cli.start(VANTREL_CLI_PATH, {"install", "startup", drive.write("sky.bmp", "new logo")});
+    for (int i = 0; i < 500 && !QFile::exists(drive.native("mdir.pid")); ++i)
+        ::usleep(20000);
+    const pid_t tool = pid_t(drive.read("mdir.pid").trimmed().toInt());
+    ASSERT_GT(tool, 0) << "mdir never ran";
+    EXPECT_FALSE(temp.exists(stale));
+    EXPECT_TRUE(temp.exists(living));
+    ::kill(pid_t(cli.processId()), SIGKILL);
+    cli.waitForFinished();
+    for (int i = 0; i < 250 && !processEnded(tool); ++i)
+        ::usleep(20000);
+    EXPECT_TRUE(processEnded(tool));
+    ::kill(tool, SIGKILL);
+    QDir(temp.filePath(living)).removeRecursively();
+}
+
+// where names the new content an interrupted write left in the image.
+TEST(ImageDrive, WhereListsTheStagedFileAnInterruptedWriteLeft)
+{
+    ImageDrive drive(ImageKind::Fat16Disk);
+    drive.image.makeInstallation();
+    drive.image.write("/WINDOWS/~VNTRLNW.TMP", "half a logo");
+    const CliRun run = runCommand({"where"});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith(
+        "left over:          C:\\WINDOWS\\~VNTRLNW.TMP  (in the image: /WINDOWS/~VNTRLNW.TMP; "
+        "from an interrupted write; the next replacement of a file in C:\\WINDOWS\\ removes "
+        "it)\n"))
+        << run.out.toStdString();
+    EXPECT_EQ(run.out.count("left over:"), 1);
+}
+
+// A file whose cluster chain ends before its length fails check as it
+// fails a copy.
+TEST(ImageDrive, CheckReadsAFileInTheImageAsACopyWould)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", LogoBytes().bytes());
+    drive.image.makeInstallation();
+    QByteArray bytes = drive.image.bytes();
+    const qsizetype entry = bytes.indexOf("LOGO    SYS");
+    ASSERT_GT(entry, 0);
+    const unsigned cluster = std::uint8_t(bytes[entry + 26]) | std::uint8_t(bytes[entry + 27]) << 8;
+    // The cluster's FAT12 entry, in both FATs, says it is the last.
+    for (const qsizetype fat : {512, 512 + 9 * 512}) {
+        const qsizetype at = fat + qsizetype(cluster * 3 / 2);
+        bytes[at] = char(cluster % 2 == 0 ? 0xFF : bytes[at] | 0xF0);
+        bytes[at + 1] = char(cluster % 2 == 0 ? bytes[at + 1] | 0x0F : 0xFF);
+    }
+    drive.image.setBytes(bytes);
+    const QString cut = "cannot read C:\\logo.sys: the file ends at byte 512\n";
+    const CliRun check = runCommand({"check", "C:\\logo.sys"});
+    EXPECT_EQ(check.code, 1);
+    EXPECT_EQ(check.err, "vantrel-cli: " + cut);
+    const CliRun install = runCommand({"install", "shutdown", "C:\\logo.sys"});
+    EXPECT_EQ(install.code, 1);
+    EXPECT_TRUE(install.err.endsWith(cut)) << install.err.toStdString();
+}
+
+// A backups folder that is a link leading nowhere is named as such, not
+// taken for an empty one.
+TEST(ImageDrive, NamesABackupsFolderThatLinksNowhere)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", "old logo");
+    const QString root = backupRoot();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(root).path()));
+    QDir(root).removeRecursively();
+    ASSERT_TRUE(QFile::link(root + "-gone", root));
+    const QString reason = QStringLiteral("the backups folder %1 is a symbolic link to %1-gone, "
+                                          "which does not exist\n")
+                               .arg(root);
+    const CliRun list = runCommand({"backups"});
+    const CliRun install = runCommand({"install", "startup", drive.write("sky.bmp", "new")});
+    QFile::remove(root);
+    EXPECT_EQ(list.code, 1);
+    EXPECT_TRUE(list.err.endsWith(reason)) << list.err.toStdString();
+    EXPECT_EQ(install.code, 1);
+    EXPECT_TRUE(install.err.endsWith(reason)) << install.err.toStdString();
+    EXPECT_EQ(drive.image.read("/logo.sys"), "old logo");
 }
