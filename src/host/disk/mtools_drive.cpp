@@ -157,6 +157,41 @@ QString shortName(const QString &line)
 
 } // namespace
 
+std::optional<MtoolsDrive::Entry> findInListing(const QString &listing, const QString &wanted)
+{
+    // "NAME     EXT      1234 2024-05-01  10:00  Long name", or <DIR> for
+    // the size; the long name only where there is one.
+    static const QRegularExpression entryLine(
+        QStringLiteral("^ (<DIR>|\\s*\\d+) \\s*\\S+\\s+\\S+ (?: (.*))?$"));
+    if (wanted.isEmpty())
+        return std::nullopt;
+    bool inListing = false;
+    for (const QString &line : listing.split('\n')) {
+        if (line.startsWith("Directory for ")) {
+            inListing = true;
+            continue;
+        }
+        if (!inListing || line.size() < 13)
+            continue;
+        const QRegularExpressionMatch match = entryLine.match(line.mid(12));
+        if (!match.hasMatch())
+            continue;
+        const QString shortForm = shortName(line);
+        const QString longForm = match.captured(2);
+        if (shortForm == "." || shortForm == "..")
+            continue;
+        if (wanted.compare(longForm, Qt::CaseInsensitive) != 0 &&
+            wanted.compare(shortForm, Qt::CaseInsensitive) != 0)
+            continue;
+        MtoolsDrive::Entry entry;
+        entry.name = longForm.isEmpty() ? shortForm : longForm;
+        entry.directory = match.captured(1) == "<DIR>";
+        entry.size = entry.directory ? 0 : match.captured(1).trimmed().toLongLong();
+        return entry;
+    }
+    return std::nullopt;
+}
+
 long MtoolsDrive::processesStarted()
 {
     return g_processes.load();
@@ -186,35 +221,7 @@ std::optional<MtoolsDrive::Entry> MtoolsDrive::find(const QString &inside,
             return std::nullopt;
         failWith(QStringLiteral("cannot read"), name, listing);
     }
-    // "NAME     EXT      1234 2024-05-01  10:00  Long name", or <DIR> for
-    // the size; the long name only where there is one.
-    static const QRegularExpression entryLine(
-        QStringLiteral("^ (<DIR>|\\s*\\d+) \\s*\\S+\\s+\\S+ (?: (.*))?$"));
-    bool inListing = false;
-    for (const QString &line : listing.out.split('\n')) {
-        if (line.startsWith("Directory for ")) {
-            inListing = true;
-            continue;
-        }
-        if (!inListing || line.size() < 13)
-            continue;
-        const QRegularExpressionMatch match = entryLine.match(line.mid(12));
-        if (!match.hasMatch())
-            continue;
-        const QString shortForm = shortName(line);
-        const QString longForm = match.captured(2);
-        if (shortForm == "." || shortForm == "..")
-            continue;
-        if (wanted.compare(longForm, Qt::CaseInsensitive) != 0 &&
-            wanted.compare(shortForm, Qt::CaseInsensitive) != 0)
-            continue;
-        Entry entry;
-        entry.name = longForm.isEmpty() ? shortForm : longForm;
-        entry.directory = match.captured(1) == "<DIR>";
-        entry.size = entry.directory ? 0 : match.captured(1).trimmed().toLongLong();
-        return entry;
-    }
-    return std::nullopt;
+    return findInListing(listing.out, wanted);
 }
 
 std::optional<MtoolsDrive::Entry> MtoolsDrive::stagedLeftover(const QString &inside,

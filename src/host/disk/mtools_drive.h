@@ -97,4 +97,10 @@ private:
     DiskVolume m_volume;
 };
 
+// The entry named `wanted` (its long or its short name, regardless of
+// case) in the output of "mdir -a" for one directory, as mdir prints it
+// with the settings MtoolsDrive fixes; nothing when it is not listed. "."
+// and ".." are never found.
+std::optional<MtoolsDrive::Entry> findInListing(const QString &listing, const QString &wanted);
+
 } // namespace vantrel
