@@ -17,6 +17,13 @@ bool hasControl(const QString &text)
     return false;
 }
 
+// A short name as mdir lists it: "LOGOW    SYS".
+QString shortForm(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot <= 0 ? name : name.left(dot).leftJustified(8) + ' ' + name.mid(dot + 1);
+}
+
 // A listing of one file as mdir prints it, with `longName` after its
 // short name "LOGO     SYS".
 QString listingOf(const QString &longName, qint64 size)
@@ -50,17 +57,12 @@ Outcome checkMtoolsListing(std::span<const std::uint8_t> input)
     if (!entry)
         return Outcome::Refused;
     require(!entry->name.isEmpty() && !entry->name.contains('\n'), "an entry without a name");
-    // A short name is listed as "LOGOW    SYS".
-    const qsizetype dot = entry->name.lastIndexOf('.');
-    const QString listed =
-        dot <= 0 ? entry->name
-                 : entry->name.left(dot).leftJustified(8) + ' ' + entry->name.mid(dot + 1);
-    require(listing.contains(entry->name) || listing.contains(listed),
+    require(listing.contains(entry->name) || listing.contains(shortForm(entry->name)),
             "an entry whose name is not in the listing");
     require(entry->size >= 0 && (!entry->directory || entry->size == 0),
             "an entry of a negative size, or a directory with a size");
     require(entry->name.compare(wanted, Qt::CaseInsensitive) == 0 ||
-                listing.contains(wanted, Qt::CaseInsensitive),
+                listing.contains(shortForm(wanted), Qt::CaseInsensitive),
             "an entry that is not the one asked for");
     return Outcome::Taken;
 }

@@ -171,7 +171,8 @@ std::optional<MtoolsDrive::Entry> findInListing(const QString &listing, const QS
             inListing = true;
             continue;
         }
-        if (!inListing || line.size() < 13)
+        // The short name's two parts are apart by a space.
+        if (!inListing || line.size() < 13 || line.at(8) != ' ')
             continue;
         const QRegularExpressionMatch match = entryLine.match(line.mid(12));
         if (!match.hasMatch())
