@@ -124,17 +124,16 @@ bool checkFile(const QString &path, CommandContext &context)
     }
 
     // Only a file that passes the length test is one the animation maker
-    // takes, so only there do the palette and byte 50 mean anything. Its
-    // pixels are read even without animation: a file that ends before its
-    // length fails here as a copy of it would.
+    // takes, so only there do the palette and byte 50 mean anything.
     if (lengthOk) {
         const int start = header[kStartEntryOffset];
         std::size_t animatedPixels = 0;
-        std::vector<std::uint8_t> block(kPixelBlockLength);
-        for (std::size_t i = 0; i < kPixelBlocks; ++i) {
-            file->readAt(std::int64_t(kHeaderBlockLength + i * kPixelBlockLength), block);
-            if (start != 0)
+        if (start != 0) {
+            std::vector<std::uint8_t> block(kPixelBlockLength);
+            for (std::size_t i = 0; i < kPixelBlocks; ++i) {
+                file->readAt(std::int64_t(kHeaderBlockLength + i * kPixelBlockLength), block);
                 animatedPixels += countAnimatedPixels(block, start);
+            }
         }
         reportAnimation(out, header, animatedPixels);
     }

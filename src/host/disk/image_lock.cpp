@@ -5,8 +5,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
