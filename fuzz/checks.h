@@ -64,6 +64,20 @@ Outcome checkConvert(std::span<const std::uint8_t> input);
 // logo bitmap and options out of range, a refusal.
 Outcome checkGifExport(std::span<const std::uint8_t> input);
 
+// inspectDiskImage on an image made from `input` (a partition asked for
+// or not, the file's length in sectors, then sectors each at its number):
+// a volume that lies inside the file (before a VHD footer), starts with a
+// FAT boot sector whose file system fits it, is the partition asked for,
+// and shares no byte with another primary partition; or a refusal that
+// names the image.
+Outcome checkDiskImage(std::span<const std::uint8_t> input);
+
+// findInListing on the listing after the first line of `input`, for the
+// name on that line: an entry that is listed there, with a name and a
+// size that is not negative (0 for a directory); and the same name as the
+// long name of a listing made here is found with its size.
+Outcome checkMtoolsListing(std::span<const std::uint8_t> input);
+
 // Throws InvariantBroken with `what` unless `condition` holds.
 inline void require(bool condition, const char *what)
 {

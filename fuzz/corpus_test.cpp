@@ -22,8 +22,10 @@ struct Target {
 };
 
 const Target kTargets[] = {
-    {"logo_check", checkLogoCheck}, {"picture", checkPicture},      {"drive_map", checkDriveMap},
-    {"convert", checkConvert},      {"gif_export", checkGifExport},
+    {"logo_check", checkLogoCheck},         {"picture", checkPicture},
+    {"drive_map", checkDriveMap},           {"convert", checkConvert},
+    {"gif_export", checkGifExport},         {"disk_image", checkDiskImage},
+    {"mtools_listing", checkMtoolsListing},
 };
 
 void PrintTo(const Target &target, std::ostream *os)

@@ -20,6 +20,12 @@ public:
         return std::uint16_t(low | byte() << 8);
     }
 
+    std::uint32_t le32()
+    {
+        const std::uint16_t low = le16();
+        return std::uint32_t(low) | std::uint32_t(le16()) << 16;
+    }
+
     // What is left after the fields read so far.
     std::span<const std::uint8_t> rest() const
     {

@@ -10,6 +10,7 @@
 // fuzz/make-corpus.sh.
 
 #include "support/bmp_variants.h"
+#include "support/disk_images.h"
 #include "support/logo_bytes.h"
 
 #include <QBuffer>
@@ -327,6 +328,57 @@ void exports()
     write("gif_export", "file-cut-short", file + logo.bytes().left(2000));
 }
 
+// A disk image as the image reader's input (checks.h): the partition
+// asked for (0: none), the length in sectors, then every sector that is
+// not all zeros after its number.
+QByteArray imageInput(const QByteArray &image, std::uint8_t asked = 0)
+{
+    QByteArray input(5, '\0');
+    input[0] = char(asked);
+    test::putLe32(input, 1, std::uint32_t(image.size() / 512));
+    const QByteArray zeros(512, '\0');
+    for (qsizetype at = 0; at + 512 <= image.size(); at += 512) {
+        const QByteArray sector = image.mid(at, 512);
+        if (sector == zeros)
+            continue;
+        QByteArray number(4, '\0');
+        test::putLe32(number, 0, std::uint32_t(at / 512));
+        input += number + sector;
+    }
+    return input;
+}
+
+// Images of every kind the tests make, a few of them damaged as the image
+// tests damage them, and the listings mdir prints of their directories.
+void diskImages()
+{
+    using test::ImageKind;
+    for (const ImageKind kind : {ImageKind::Fat16Disk, ImageKind::Fat32Disk, ImageKind::Superfloppy,
+                                 ImageKind::FixedVhd, ImageKind::SuperfloppyVhd}) {
+        const test::TempImage image(kind);
+        image.makeInstallation();
+        image.write("/WINDOWS/~VNTRLNW.TMP", "half");
+        image.write("/WINDOWS/A long name.bmp", "long");
+        const QString name = fileName(QString::fromLatin1(test::kindName(kind)));
+        QByteArray bytes = image.bytes();
+        write("disk_image", name, imageInput(bytes));
+        write("disk_image", name + "-asked-1", imageInput(bytes, 0xF1));
+        test::putLe16(bytes, std::size_t(image.offset()) + 11, 0);
+        write("disk_image", name + "-sector-size-0", imageInput(bytes));
+        for (const char *directory : {"/", "/WINDOWS/", "/vantrel/"}) {
+            const test::ToolRun listing = test::runTool(
+                "mdir", {"-a", "-i", image.path() + "@@" + QString::number(image.offset()),
+                         QStringLiteral("::") + directory});
+            for (const char *wanted : {"LOGOW.SYS", "~vntrlnw.tmp", "a long name.bmp", "WINDOWS"})
+                write("mtools_listing",
+                      fileName(name + QString::fromLatin1(directory).replace('/', '-') + wanted),
+                      QByteArray(wanted) + '\n' + listing.out);
+        }
+    }
+    write("disk_image", "empty", {});
+    write("mtools_listing", "empty", {});
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -342,5 +394,6 @@ int main(int argc, char **argv)
     drivePaths();
     conversions();
     exports();
+    diskImages();
     return 0;
 }

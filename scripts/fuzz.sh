@@ -5,7 +5,7 @@
 # a target crashes, breaks an invariant, leaks, hangs or runs out of
 # memory, and names the input that does it.
 #
-#   bash scripts/fuzz.sh                    # every target, 60 s each
+#   bash scripts/fuzz.sh                    # every target, 45 s each
 #   bash scripts/fuzz.sh picture convert    # some of them
 #   VANTREL_FUZZ_SECONDS=600 bash scripts/fuzz.sh picture
 #
@@ -14,9 +14,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${VANTREL_FUZZ_SECONDS:-60}"
+seconds="${VANTREL_FUZZ_SECONDS:-45}"
 parallel="${VANTREL_FUZZ_JOBS:-2}"
-all_targets=(logo_check picture drive_map convert gif_export)
+all_targets=(logo_check picture drive_map convert gif_export disk_image mtools_listing)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 
 for target in "${targets[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds everything and runs the whole test
 # suite; then the suite again under the sanitizers (scripts/test-sanitized.sh)
-# and every fuzz target for a minute (scripts/fuzz.sh). Each stage says how
+# and every fuzz target for 45 seconds (scripts/fuzz.sh). Each stage says how
 # long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."

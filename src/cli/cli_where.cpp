@@ -21,8 +21,30 @@ QString partitionText(const DiskVolume &volume)
     return QStringLiteral("partition %1, at byte %2").arg(volume.partition).arg(volume.offset);
 }
 
+// The file an interrupted write left in each directory of a slot inside
+// an image: the new content it staged there.
+void listStagedLeftovers(ConsoleHost &host, QTextStream &out, const MtoolsDrive &drive,
+                         const QString &windows)
+{
+    QStringList directories;
+    for (const LogoSlot slot : kAllSlots) {
+        const QString path = installedPath(slot, windows);
+        const QString directory = path.left(path.lastIndexOf('\\') + 1);
+        if (directories.contains(directory))
+            continue;
+        directories << directory;
+        const QString inside = host.locate(directory).inside;
+        if (const auto leftover = drive.stagedLeftover(inside, directory)) {
+            out << "left over:          " << directory + leftover->name << "  (in the image: "
+                << (inside.endsWith('/') ? inside : inside + '/') + leftover->name
+                << "; from an interrupted write; the next replacement of a file in " << directory
+                << " removes it)\n";
+        }
+    }
+}
+
 // where, for a drive C that is a disk image: the slots are looked up
-// inside it, where no file is ever left over by an interrupted write.
+// inside it, then the new content an interrupted write left there.
 void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
                   const QString &windows)
 {
@@ -56,6 +78,7 @@ void whereOnImage(ConsoleHost &host, QTextStream &out, const DiskVolume &volume,
         else
             out << (slot == LogoSlot::Startup ? "(not installed: the default)\n" : "(missing)\n");
     }
+    listStagedLeftovers(host, out, MtoolsDrive(volume), windows);
 }
 
 // where, for a drive C that is a directory; then the files a killed write

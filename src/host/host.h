@@ -161,6 +161,12 @@ public:
         return {};
     }
 
+    // Throws HostError when a write to `path` would be refused before it
+    // began, as one to a disk image that another program is using is, so
+    // that nothing is done for a write that cannot happen. Does nothing
+    // on a host that refuses no write in advance.
+    virtual void checkWritable(const QString &path) { (void)path; }
+
     // Starts a program and returns at once. The line is split into the
     // program and the rest, which reaches the program as one argument; no
     // shell is involved. Throws when nothing could be started.

@@ -147,14 +147,31 @@ QJsonArray toJson(const std::vector<Record> &records)
     return list;
 }
 
+// Refuses a folder on the way to `directory` that is a symbolic link
+// leading nowhere: the copies kept behind it are out of reach, which is
+// not "nothing kept", and a new one could not be written there.
+void refuseDanglingLink(const QString &directory)
+{
+    const QString root = QFileInfo(backupRoot()).path();
+    for (QString folder = directory; folder.startsWith(root); folder = QFileInfo(folder).path()) {
+        const QFileInfo info(folder);
+        if (info.isSymLink() && !info.exists())
+            throw HostError(QStringLiteral("the backups folder %1 is a symbolic link to %2, "
+                                           "which does not exist")
+                                .arg(folder, info.symLinkTarget()));
+    }
+}
+
 // The index of the drive named `driveName` in `directory`; an empty one
 // when there is none yet. Refuses an index that names another drive.
 Index readIndex(Host &host, const QString &directory, const QString &driveName)
 {
     const QString path = directory + '/' + kIndexName;
     Index index{driveName, {}};
-    if (host.pathKind(path) == PathKind::Missing)
+    if (host.pathKind(path) == PathKind::Missing) {
+        refuseDanglingLink(directory);
         return index;
+    }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(readWhole(host, path), &error);
     if (error.error != QJsonParseError::NoError)
@@ -408,6 +425,7 @@ void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOpe
 {
     // Keeping the slot before a copy that fails at once would record a
     // replacement that never happened.
+    host.checkWritable(slotPath);
     if (replacement.kind != SlotReplacement::CopyOf || canCopyFrom(host, replacement.source))
         keepSlotFile(host, slot, slotPath, operation);
     switch (replacement.kind) {

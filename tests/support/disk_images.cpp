@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -244,32 +243,44 @@ QString TempImage::fsckProblems() const
 
 HeldImage::HeldImage(const QString &image, const char *programName, Hold hold)
 {
+    // The program's file carries the name, as an emulator's does.
+    const QString program = m_programDir.filePath(QString::fromUtf8(programName));
+    if (!QFile::copy(QStandardPaths::findExecutable("cat"), program))
+        throw std::runtime_error("cannot copy cat");
     int ready[2];
-    if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
+    if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe(m_release) != 0)
         throw std::runtime_error("pipe");
     // The child only makes system calls: the test process may have threads.
     const QByteArray path = QFile::encodeName(image);
+    const QByteArray executable = QFile::encodeName(program);
+    const bool reads = hold == Hold::ReadLock || hold == Hold::OpenForReading;
     m_child = ::fork();
     if (m_child == 0) {
         ::close(m_release[1]);
-        ::prctl(PR_SET_NAME, programName);
-        const int fd = ::open(path.constData(), hold == Hold::ReadLock ? O_RDONLY : O_RDWR);
+        const int fd = ::open(path.constData(), reads ? O_RDONLY : O_RDWR);
         struct flock whole {};
-        whole.l_type = hold == Hold::ReadLock ? F_RDLCK : F_WRLCK;
+        whole.l_type = reads ? F_RDLCK : F_WRLCK;
         whole.l_whence = SEEK_SET;
-        const bool locked = hold == Hold::OpenForWriting || ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
+        const bool locked = hold == Hold::OpenForWriting || hold == Hold::OpenForReading ||
+                            ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
         const char answer = fd >= 0 && locked ? 'y' : 'n';
         (void)::write(ready[1], &answer, 1);
-        char done;
-        (void)::read(m_release[0], &done, 1);
-        ::_exit(0);
+        // The open file, and its lock, stay through the exec.
+        ::dup2(m_release[0], 0);
+        ::execl(executable.constData(), programName, static_cast<char *>(nullptr));
+        ::_exit(127);
     }
     ::close(m_release[0]);
     m_release[0] = -1;
+    ::close(ready[1]);
     char answer = 'n';
     (void)::read(ready[0], &answer, 1);
+    // The pipe closes when the exec is done: from then on the process is
+    // the program.
+    char rest;
+    while (::read(ready[0], &rest, 1) > 0) {
+    }
     ::close(ready[0]);
-    ::close(ready[1]);
     if (answer != 'y') {
         ::close(m_release[1]);
         ::waitpid(m_child, nullptr, 0);
@@ -281,6 +292,13 @@ HeldImage::~HeldImage()
 {
     ::close(m_release[1]);
     ::waitpid(m_child, nullptr, 0);
+}
+
+void TempImage::setBytes(const QByteArray &bytes) const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write the disk image");
 }
 
 QByteArray TempImage::bytes() const

@@ -55,6 +55,7 @@ public:
     // byte offset.
     int partition() const { return m_partition; }
     std::int64_t offset() const { return m_offset; }
+    std::int64_t volumeSize() const { return m_volumeSize; }
 
     // The file at `inside` ("/WINDOWS/logow.sys"), read with mcopy; nothing
     // when mtools cannot read it.
@@ -72,8 +73,9 @@ public:
     // otherwise what fsck.fat said.
     QString fsckProblems() const;
 
-    // The whole image file.
+    // The whole image file, and a new content for it.
     QByteArray bytes() const;
+    void setBytes(const QByteArray &bytes) const;
 
 private:
     QString mtoolsImage() const;
@@ -86,15 +88,18 @@ private:
 };
 
 // Another program holding an image, as an emulator does while its machine
-// runs: a child process named like the emulator keeps it open for writing
-// with an OFD write lock, as QEMU does; open read-only with an OFD read
-// lock, as QEMU does for a read-only drive that lets nobody write; or open
-// for writing without a lock, as 86Box does. The child ends when the
-// object goes.
-enum class Hold { WriteLock, ReadLock, OpenForWriting };
+// runs: a child process, running a program file named like the emulator,
+// keeps it open for writing with an OFD write lock, as QEMU does; open
+// read-only with an OFD read lock, as QEMU does for a read-only drive that
+// lets nobody write; open for writing without a lock, as 86Box does; or
+// open for reading alone, as QEMU with file.locking=off does for a
+// read-only drive. The child ends when the object goes.
+enum class Hold { WriteLock, ReadLock, OpenForWriting, OpenForReading };
 
 class HeldImage {
 public:
+    // Opens `image` (any path to it) in a child that then runs a copy of
+    // cat named `programName`, which waits for the end of its input.
     // Throws std::runtime_error when the child cannot hold the image.
     HeldImage(const QString &image, const char *programName, Hold hold);
     ~HeldImage();
@@ -104,6 +109,7 @@ public:
     pid_t pid() const { return m_child; }
 
 private:
+    QTemporaryDir m_programDir;
     pid_t m_child = -1;
     int m_release[2] = {-1, -1};
 };

@@ -34,6 +34,11 @@ std::uint32_t be32(std::span<const std::uint8_t> b, std::size_t at)
            std::uint32_t(byteAt(b, at, 2)) << 8 | std::uint32_t(byteAt(b, at, 3));
 }
 
+std::uint64_t be64(std::span<const std::uint8_t> b, std::size_t at)
+{
+    return std::uint64_t(be32(b, at)) << 32 | be32(b, at + 4);
+}
+
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view magic)
 {
     return bytes.size() >= magic.size() &&
@@ -124,6 +129,73 @@ private:
     std::int64_t m_size = 0;
 };
 
+// The fields of a FAT boot sector that say where everything lies.
+struct BootFields {
+    unsigned bytesPerSector = 0;
+    unsigned sectorsPerCluster = 0;
+    unsigned reserved = 0;
+    unsigned fats = 0;
+    unsigned rootEntries = 0;
+    std::uint32_t total = 0;
+    bool fat32Layout = false;
+    std::uint32_t fatSectors = 0;
+
+    // The sectors before the first cluster.
+    std::uint64_t metadata() const
+    {
+        const std::uint64_t rootSectors =
+            (std::uint64_t(rootEntries) * 32 + bytesPerSector - 1) / bytesPerSector;
+        return reserved + std::uint64_t(fats) * fatSectors + rootSectors;
+    }
+};
+
+BootFields bootFields(std::span<const std::uint8_t> s)
+{
+    BootFields f;
+    f.bytesPerSector = readLe16(s, 11);
+    f.sectorsPerCluster = byteAt(s, 13);
+    f.reserved = readLe16(s, 14);
+    f.fats = byteAt(s, 16);
+    f.rootEntries = readLe16(s, 17);
+    f.total = readLe16(s, 19) != 0 ? readLe16(s, 19) : readLe32(s, 32);
+    f.fat32Layout = readLe16(s, 22) == 0;
+    f.fatSectors = f.fat32Layout ? readLe32(s, 36) : readLe16(s, 22);
+    return f;
+}
+
+// What keeps `s` from being a usable FAT boot sector, as the end of "its
+// boot sector is damaged: ..."; empty when nothing does.
+QString bootSectorFault(std::span<const std::uint8_t> s)
+{
+    if (!hasBootSignature(s))
+        return QStringLiteral("it does not end in the signature 55 AA");
+    const BootFields f = bootFields(s);
+    if (f.bytesPerSector != 512 && f.bytesPerSector != 1024 && f.bytesPerSector != 2048 &&
+        f.bytesPerSector != 4096)
+        return QStringLiteral("it gives %1 bytes a sector").arg(f.bytesPerSector);
+    if (f.sectorsPerCluster == 0 || (f.sectorsPerCluster & (f.sectorsPerCluster - 1)) != 0)
+        return QStringLiteral("it gives %1 sectors a cluster").arg(f.sectorsPerCluster);
+    if (f.reserved == 0)
+        return QStringLiteral("it gives no reserved sectors");
+    if (f.fats == 0 || f.fatSectors == 0)
+        return QStringLiteral("it gives %1 FATs of %2 sectors").arg(f.fats).arg(f.fatSectors);
+    if (f.metadata() >= f.total)
+        return QStringLiteral("its FATs and root directory take %1 sectors of its %2")
+            .arg(f.metadata())
+            .arg(f.total);
+    return {};
+}
+
+// A boot sector that names a FAT file system where mkfs.fat and Windows
+// put the name, after a jump: meant as one, even when damaged.
+bool looksLikeFatBootSector(std::span<const std::uint8_t> s)
+{
+    if (s.size() < 512)
+        return false;
+    const bool jump = byteAt(s, 0) == 0xE9 || (byteAt(s, 0) == 0xEB && byteAt(s, 2) == 0x90);
+    return jump && (startsWith(s.subspan(54), "FAT1") || startsWith(s.subspan(82), "FAT32"));
+}
+
 // Where a raw copy of the image could go, for the conversion hint.
 QString rawName(const QString &path)
 {
@@ -195,6 +267,32 @@ void addLogicalDrives(const ImageReader &image, std::int64_t extendedStart, std:
     }
 }
 
+QString sectorRange(const Partition &p)
+{
+    return QStringLiteral("%1 (sectors %2 to %3)")
+        .arg(p.number)
+        .arg(p.offset / kSector)
+        .arg((p.offset + p.size) / kSector - 1);
+}
+
+// Two volumes sharing sectors would each write over the other. A logical
+// drive lies inside its extended partition, as it should.
+void refuseOverlaps(const ImageReader &image, const std::vector<Partition> &partitions)
+{
+    for (std::size_t i = 0; i < partitions.size(); ++i) {
+        for (std::size_t k = i + 1; k < partitions.size(); ++k) {
+            const Partition &a = partitions[i];
+            const Partition &b = partitions[k];
+            const bool container = (isExtendedPartitionType(a.type) && b.number >= 5) ||
+                                   (isExtendedPartitionType(b.type) && a.number >= 5);
+            if (container || a.offset >= b.offset + b.size || b.offset >= a.offset + a.size)
+                continue;
+            image.fail(QStringLiteral("its partitions %1 and %2 overlap")
+                           .arg(sectorRange(a), sectorRange(b)));
+        }
+    }
+}
+
 std::vector<Partition> readPartitionTable(const ImageReader &image,
                                           std::span<const std::uint8_t> mbr, std::int64_t dataEnd)
 {
@@ -216,6 +314,7 @@ std::vector<Partition> readPartitionTable(const ImageReader &image,
         if (isExtendedPartitionType(p.type))
             addLogicalDrives(image, p.offset, dataEnd, partitions);
     }
+    refuseOverlaps(image, partitions);
     return partitions;
 }
 
@@ -259,30 +358,14 @@ const Partition &choosePartition(const ImageReader &image, const std::vector<Par
 
 std::optional<FatBootSector> readFatBootSector(std::span<const std::uint8_t> s)
 {
-    if (!hasBootSignature(s))
+    if (!bootSectorFault(s).isEmpty())
         return std::nullopt;
-    const unsigned bytesPerSector = readLe16(s, 11);
-    const unsigned sectorsPerCluster = s[13];
-    const unsigned reserved = readLe16(s, 14);
-    const unsigned fats = s[16];
-    const unsigned rootEntries = readLe16(s, 17);
-    const std::uint32_t total = readLe16(s, 19) != 0 ? readLe16(s, 19) : readLe32(s, 32);
-    const bool fat32Layout = readLe16(s, 22) == 0;
-    const std::uint32_t fatSectors = fat32Layout ? readLe32(s, 36) : readLe16(s, 22);
-    const bool sectorSizeOk = bytesPerSector == 512 || bytesPerSector == 1024 ||
-                              bytesPerSector == 2048 || bytesPerSector == 4096;
-    const bool clusterOk =
-        sectorsPerCluster != 0 && (sectorsPerCluster & (sectorsPerCluster - 1)) == 0;
-    if (!sectorSizeOk || !clusterOk || reserved == 0 || fats == 0 || fatSectors == 0 || total == 0)
-        return std::nullopt;
-    const std::uint64_t rootSectors =
-        (std::uint64_t(rootEntries) * 32 + bytesPerSector - 1) / bytesPerSector;
-    const std::uint64_t metadata = reserved + std::uint64_t(fats) * fatSectors + rootSectors;
-    if (metadata >= total)
-        return std::nullopt;
-    const std::uint64_t clusters = (total - metadata) / sectorsPerCluster;
+    const BootFields f = bootFields(s);
+    const std::uint64_t clusters = (f.total - f.metadata()) / f.sectorsPerCluster;
 
     FatBootSector boot;
+    boot.bytesPerSector = f.bytesPerSector;
+    boot.totalSectors = f.total;
     std::size_t labelAt = 0;
     if (clusters < 4085)
         boot.fileSystem = QStringLiteral("FAT12");
@@ -290,9 +373,9 @@ std::optional<FatBootSector> readFatBootSector(std::span<const std::uint8_t> s)
         boot.fileSystem = QStringLiteral("FAT16");
     else
         boot.fileSystem = QStringLiteral("FAT32");
-    if (fat32Layout && s[66] == 0x29)
+    if (f.fat32Layout && s[66] == 0x29)
         labelAt = 71;
-    else if (!fat32Layout && s[38] == 0x29)
+    else if (!f.fat32Layout && s[38] == 0x29)
         labelAt = 43;
     if (labelAt != 0) {
         const QString label =
@@ -302,6 +385,92 @@ std::optional<FatBootSector> readFatBootSector(std::span<const std::uint8_t> s)
     }
     return boot;
 }
+
+namespace {
+
+// Refuses a footer that does not belong to the data before it: mtools
+// would take the wrong bytes for the disk.
+void checkVhdFooter(const ImageReader &image, std::span<const std::uint8_t> footer,
+                    std::int64_t dataEnd)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < footer.size(); ++i)
+        sum += i >= 64 && i < 68 ? 0u : footer[i];
+    if (~sum != be32(footer, 64))
+        image.fail(QStringLiteral("its VHD footer is damaged: its checksum is 0x%1, but its bytes "
+                                  "give 0x%2")
+                       .arg(be32(footer, 64), 8, 16, QLatin1Char('0'))
+                       .arg(~sum, 8, 16, QLatin1Char('0')));
+    if (be64(footer, 48) != std::uint64_t(dataEnd))
+        image.fail(QStringLiteral("its VHD footer says the disk holds %1 bytes, but %2 bytes come "
+                                  "before the footer")
+                       .arg(be64(footer, 48))
+                       .arg(dataEnd));
+}
+
+// Refuses a file system that reaches past the `room` bytes it has: mtools
+// trusts the boot sector and would write there.
+void checkFits(const ImageReader &image, const FatBootSector &boot, std::int64_t room,
+               const QString &where)
+{
+    const std::uint64_t bytes = boot.totalSectors * boot.bytesPerSector;
+    if (bytes > std::uint64_t(room))
+        image.fail(QStringLiteral("the FAT file system says it holds %1 sectors of %2 bytes (%3 "
+                                  "bytes), more than the %4 bytes of %5")
+                       .arg(boot.totalSectors)
+                       .arg(boot.bytesPerSector)
+                       .arg(bytes)
+                       .arg(room)
+                       .arg(where));
+}
+
+DiskVolume superfloppyVolume(const ImageReader &image, DiskVolume volume, const FatBootSector &boot,
+                             std::int64_t dataEnd)
+{
+    const bool vhd = volume.container == "fixed VHD";
+    checkFits(image, boot, dataEnd,
+              vhd ? QStringLiteral("the image before its VHD footer")
+                  : QStringLiteral("the image"));
+    volume.partition = 0;
+    volume.offset = 0;
+    volume.size = dataEnd;
+    if (!vhd)
+        volume.container = QStringLiteral("superfloppy image");
+    volume.fileSystem = boot.fileSystem;
+    volume.bootLabel = boot.label;
+    return volume;
+}
+
+DiskVolume partitionVolume(const ImageReader &image, DiskVolume volume,
+                           std::span<const std::uint8_t> mbr, std::int64_t dataEnd,
+                           std::optional<int> partition)
+{
+    const std::vector<Partition> partitions = readPartitionTable(image, mbr, dataEnd);
+    const Partition &chosen = choosePartition(image, partitions, partition);
+    const auto boot = image.sectorAt(chosen.offset);
+    if (!boot || chosen.offset + chosen.size > dataEnd)
+        image.fail(
+            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number),
+            ErrorKind::CutShort);
+    const std::optional<FatBootSector> fat = readFatBootSector(*boot);
+    if (!fat) {
+        QString reason = QStringLiteral("partition %1 (type 0x%2) holds no FAT file system")
+                             .arg(chosen.number)
+                             .arg(chosen.type, 2, 16, QLatin1Char('0'));
+        if (looksLikeFatBootSector(*boot))
+            reason += "; its boot sector is damaged: " + bootSectorFault(*boot);
+        image.fail(reason);
+    }
+    checkFits(image, *fat, chosen.size, QStringLiteral("partition %1").arg(chosen.number));
+    volume.partition = chosen.number;
+    volume.offset = chosen.offset;
+    volume.size = chosen.size;
+    volume.fileSystem = fat->fileSystem;
+    volume.bootLabel = fat->label;
+    return volume;
+}
+
+} // namespace
 
 DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition)
 {
@@ -320,6 +489,7 @@ DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition)
         if (be32(*footer, 60) != 2)
             refuseFormat(path, vhdKind(*footer));
         dataEnd -= std::int64_t(kVhdFooter);
+        checkVhdFooter(image, *footer, dataEnd);
         volume.container = QStringLiteral("fixed VHD");
     }
 
@@ -328,38 +498,15 @@ DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition)
             image.fail(QStringLiteral("it holds one FAT volume and no partition table, so it has "
                                       "no partition %1")
                            .arg(*partition));
-        volume.partition = 0;
-        volume.offset = 0;
-        volume.size = dataEnd;
-        if (volume.container == "raw disk image")
-            volume.container = QStringLiteral("superfloppy image");
-        volume.fileSystem = boot->fileSystem;
-        volume.bootLabel = boot->label;
-        return volume;
+        return superfloppyVolume(image, std::move(volume), *boot, dataEnd);
     }
+    if (looksLikeFatBootSector(*first))
+        image.fail("its boot sector is damaged: " + bootSectorFault(*first));
     if (!hasBootSignature(*first))
         image.fail(QStringLiteral("it holds neither a FAT volume nor a partition table"));
     if (partition && *partition == 0)
         image.fail(QStringLiteral("it is a partitioned disk; choose one of its partitions"));
-
-    const std::vector<Partition> partitions = readPartitionTable(image, *first, dataEnd);
-    const Partition &chosen = choosePartition(image, partitions, partition);
-    const auto boot = image.sectorAt(chosen.offset);
-    if (!boot || chosen.offset + chosen.size > dataEnd)
-        image.fail(
-            QStringLiteral("partition %1 reaches past the end of the image").arg(chosen.number),
-            ErrorKind::CutShort);
-    const std::optional<FatBootSector> fat = readFatBootSector(*boot);
-    if (!fat)
-        image.fail(QStringLiteral("partition %1 (type 0x%2) holds no FAT file system")
-                       .arg(chosen.number)
-                       .arg(chosen.type, 2, 16, QLatin1Char('0')));
-    volume.partition = chosen.number;
-    volume.offset = chosen.offset;
-    volume.size = chosen.size;
-    volume.fileSystem = fat->fileSystem;
-    volume.bootLabel = fat->label;
-    return volume;
+    return partitionVolume(image, std::move(volume), *first, dataEnd, partition);
 }
 
 } // namespace vantrel

@@ -52,6 +52,9 @@ struct DiskVolume {
 struct FatBootSector {
     QString fileSystem;
     QString label;
+    // The volume's length as the boot sector gives it.
+    unsigned bytesPerSector = 0;
+    std::uint64_t totalSectors = 0;
 };
 
 // Reads a FAT boot sector (at least 512 bytes). Returns nothing when the
@@ -67,7 +70,12 @@ std::optional<FatBootSector> readFatBootSector(std::span<const std::uint8_t> sec
 // file that cannot be read, a refused format with the way to convert it
 // ("... is a qcow2 image; mtools needs a raw one: qemu-img convert -O raw
 // ..."), a partition that is missing or holds no FAT file system, or bytes
-// that are neither a FAT volume nor a partitioned disk.
+// that are neither a FAT volume nor a partitioned disk. Nothing outside
+// the file system is ever within the volume it returns: damage that would
+// let a write reach past it is refused, naming the numbers: a file system
+// longer than its partition or its file, a partition past the end of the
+// file (for a VHD, of the data before its footer), partitions that
+// overlap, a VHD footer whose checksum or disk size is wrong.
 DiskVolume inspectDiskImage(const QString &path, std::optional<int> partition = std::nullopt);
 
 } // namespace vantrel

@@ -8,8 +8,12 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <limits>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantrel {
 
@@ -19,9 +23,13 @@ using posix::PosixBinaryFile;
 
 namespace {
 
+const QString kPrivatePrefix = QStringLiteral("vantrel-image-");
+
 std::shared_ptr<QTemporaryDir> privateDirectory(const QString &name)
 {
-    auto directory = std::make_shared<QTemporaryDir>(QDir::tempPath() + "/vantrel-image-XXXXXX");
+    // The process id in the name tells a later run whether it is stale.
+    auto directory = std::make_shared<QTemporaryDir>(
+        QStringLiteral("%1/%2%3-XXXXXX").arg(QDir::tempPath(), kPrivatePrefix).arg(::getpid()));
     if (!directory->isValid()) {
         // QTemporaryDir's text comes from the errno its mkdir left.
         const int error = errno;
@@ -52,7 +60,7 @@ bool copyOldContent(const MtoolsDrive &drive, const QString &inside, const QStri
         throw HostError(QStringLiteral("%1 %2: it is a directory").arg(verb, name),
                         ErrorKind::IsDirectory);
     if (old)
-        drive.copyOut(inside, to, name);
+        drive.copyOut(inside, to, name, old->size);
     return old.has_value();
 }
 
@@ -167,6 +175,24 @@ private:
 
 } // namespace
 
+void removeStalePrivateDirectories()
+{
+    const QDir temp(QDir::tempPath());
+    for (const QString &entry :
+         temp.entryList({kPrivatePrefix + '*'}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        bool isNumber = false;
+        const qint64 pid =
+            entry.mid(kPrivatePrefix.size()).section('-', 0, 0).toLongLong(&isNumber);
+        struct stat info {};
+        if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() ||
+            ::lstat(encoded(temp.filePath(entry)).constData(), &info) != 0 ||
+            !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+            continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(temp.filePath(entry)).removeRecursively();
+    }
+}
+
 LocalFile copyOutOfImage(const DiskVolume &volume, const QString &inside, const QString &name)
 {
     std::shared_ptr<QTemporaryDir> directory = privateDirectory(name);
@@ -205,6 +231,11 @@ std::unique_ptr<BinaryFile> openImageFile(const DiskVolume &volume, const QStrin
     const int fd = openCopy(copy, O_RDWR | O_CREAT, name);
     return std::make_unique<ImageBinaryFile>(std::move(directory), copy, fd, volume, inside, name,
                                              !existed);
+}
+
+void checkImageWritable(const DiskVolume &volume, const QString &name)
+{
+    const ImageWriteLock probe(volume.image, name);
 }
 
 void deleteImageFile(const DiskVolume &volume, const QString &inside, const QString &name)

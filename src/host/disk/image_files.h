@@ -4,7 +4,8 @@
 //
 // mtools copies whole files in and out, so a file inside an image is worked
 // on as a private copy: in a directory of its own below the temporary
-// directory, readable by this user alone, removed when done. Reading copies
+// directory, readable by this user alone, removed when done, or by the
+// next run when the process was killed. Reading copies
 // the file out; a Replacement gathers the new content there and puts it
 // into the image at commit, so that a failure before then leaves the image
 // untouched; a file opened for writing goes back into the image once, when
@@ -37,6 +38,12 @@ private:
     std::shared_ptr<QTemporaryDir> m_holder;
 };
 
+// Removes the private directories below the temporary directory that
+// processes of this user, since ended, left: a killed write leaves its
+// copy behind. Each is named after the process that made it. Run before
+// the first private directory of a process is made: SystemHost runs it.
+void removeStalePrivateDirectories();
+
 // Copies the file at `inside` of `volume` to a private native file. `name`
 // is the program path, for messages. Throws HostError with mtools' message
 // when the file is missing or cannot be read, and when no private
@@ -55,6 +62,10 @@ std::unique_ptr<Replacement> replaceImageFile(const DiskVolume &volume, const QS
 // the image when anything was written or the file was new.
 std::unique_ptr<BinaryFile> openImageFile(const DiskVolume &volume, const QString &inside,
                                           const QString &name, FileAccess access);
+
+// Host::checkWritable for a file inside an image: throws as a write would
+// when another program uses the image or it may not be written.
+void checkImageWritable(const DiskVolume &volume, const QString &name);
 
 // Host::deleteFile for a file inside an image.
 void deleteImageFile(const DiskVolume &volume, const QString &inside, const QString &name);

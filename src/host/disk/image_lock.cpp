@@ -5,8 +5,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -42,66 +40,112 @@ QByteArray readSmallFile(const QByteArray &path)
     return n > 0 ? QByteArray(buffer, qsizetype(n)) : QByteArray();
 }
 
-// The access mode of descriptor `fd` of process `pid`, from its fdinfo;
-// O_RDONLY when it cannot be read.
-int accessMode(const QByteArray &pid, const char *fd)
+QByteArray baseName(const QByteArray &path)
 {
-    const QByteArray info = readSmallFile("/proc/" + pid + "/fdinfo/" + fd);
-    const qsizetype at = info.indexOf("flags:");
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// The program process `pid` runs, by the name of its file: `comm` is cut
+// to 15 bytes ("qemu-system-i38"). From the command line when the file is
+// hidden, as another user's is; from `comm` as the last resort.
+QString programName(const QByteArray &pid)
+{
+    char link[4096];
+    const ssize_t n = ::readlink(("/proc/" + pid + "/exe").constData(), link, sizeof link);
+    QByteArray name;
+    if (n > 0)
+        name = baseName(QByteArray(link, qsizetype(n))).replace(" (deleted)", "");
+    if (name.isEmpty())
+        name = baseName(readSmallFile("/proc/" + pid + "/cmdline").split('\0').value(0));
+    if (name.isEmpty())
+        name = readSmallFile("/proc/" + pid + "/comm").trimmed();
+    return QString::fromUtf8(name);
+}
+
+// The same file by device and inode.
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether process `pid` is this program, the window or the console tool.
+bool isVantrel(const QByteArray &pid)
+{
+    const QString name = programName(pid);
+    if (name == QLatin1String("vantrel") || name == "vantrel-cli")
+        return true;
+    struct stat theirs {};
+    struct stat ours {};
+    return ::stat(("/proc/" + pid + "/exe").constData(), &theirs) == 0 &&
+           ::stat("/proc/self/exe", &ours) == 0 && sameFile(theirs, ours);
+}
+
+QByteArray parentOf(const QByteArray &pid)
+{
+    const QByteArray status = readSmallFile("/proc/" + pid + "/status");
+    const qsizetype at = status.indexOf("PPid:");
     if (at < 0)
-        return O_RDONLY;
-    const long flags = std::strtol(info.constData() + at + 6, nullptr, 8);
-    return int(flags) & O_ACCMODE;
+        return {};
+    return status.mid(at + 5, status.indexOf('\n', at) - at - 5).trimmed();
 }
 
-QString describeProcess(const QByteArray &pid)
+// Whether process `pid` has a file open that is `image`, by whatever
+// path: a hard link and a bind mount name the same inode.
+bool holds(const QByteArray &pid, const struct stat &image)
 {
-    const QString name = QString::fromUtf8(readSmallFile("/proc/" + pid + "/comm")).trimmed();
-    return QStringLiteral("%1 (process %2)")
-        .arg(name.isEmpty() ? QStringLiteral("a program") : name, QString::fromLatin1(pid));
+    DIR *fds = ::opendir(("/proc/" + pid + "/fd").constData());
+    if (fds == nullptr)
+        return false; // another user's, or gone
+    bool found = false;
+    while (const dirent *fd = found ? nullptr : ::readdir(fds)) {
+        struct stat target {};
+        found = isNumber(fd->d_name) && ::fstatat(::dirfd(fds), fd->d_name, &target, 0) == 0 &&
+                sameFile(target, image);
+    }
+    ::closedir(fds);
+    return found;
 }
 
-[[noreturn]] void refuse(const QString &name, const QString &image, const QString &user)
+[[noreturn]] void refuse(const QString &name, const QString &image, const ImageUser &user)
 {
+    if (user.vantrel)
+        throw HostError(QStringLiteral("cannot write %1: another Vantrel (%2, process %3) is "
+                                       "writing to the disk image %4; try again once it is done")
+                            .arg(name, user.program, user.pid, image),
+                        ErrorKind::InUse);
     throw HostError(QStringLiteral("cannot write %1: the disk image %2 is in use by %3; shut the "
                                    "machine down first")
-                        .arg(name, image, user),
+                        .arg(name, image, user.description()),
                     ErrorKind::InUse);
 }
 
 } // namespace
 
-QString imageUser(const QString &image, bool writersOnly)
+std::optional<ImageUser> imageUser(const QString &image)
 {
-    const QByteArray target = encoded(image);
+    struct stat wanted {};
+    if (::stat(encoded(image).constData(), &wanted) != 0)
+        return std::nullopt;
     const QByteArray self = QByteArray::number(qint64(::getpid()));
     DIR *processes = ::opendir("/proc");
     if (processes == nullptr)
-        return {};
-    QString found;
-    while (found.isEmpty()) {
-        const dirent *process = ::readdir(processes);
-        if (process == nullptr)
-            break;
-        if (!isNumber(process->d_name) || self == process->d_name)
+        return std::nullopt;
+    std::optional<ImageUser> found;
+    while (const dirent *process = ::readdir(processes)) {
+        if (!isNumber(process->d_name) || self == process->d_name ||
+            !holds(process->d_name, wanted))
             continue;
-        const QByteArray pid(process->d_name);
-        DIR *fds = ::opendir(("/proc/" + pid + "/fd").constData());
-        if (fds == nullptr)
-            continue; // another user's, or gone
-        char link[4096];
-        while (const dirent *fd = ::readdir(fds)) {
-            if (!isNumber(fd->d_name))
-                continue;
-            const ssize_t n = ::readlinkat(::dirfd(fds), fd->d_name, link, sizeof link);
-            if (n != target.size() || std::memcmp(link, target.constData(), std::size_t(n)) != 0)
-                continue;
-            if (!writersOnly || accessMode(pid, fd->d_name) != O_RDONLY) {
-                found = describeProcess(pid);
-                break;
-            }
-        }
-        ::closedir(fds);
+        // An mtools child of another Vantrel stands for its parent.
+        QByteArray pid(process->d_name);
+        if (const QByteArray parent = parentOf(pid);
+            !isVantrel(pid) && !parent.isEmpty() && parent != self && isVantrel(parent))
+            pid = parent;
+        const ImageUser user{programName(pid), QString::fromLatin1(pid), isVantrel(pid)};
+        // An emulator is the lasting reason; another Vantrel ends soon.
+        if (!found || (found->vantrel && !user.vantrel))
+            found = user;
+        if (!found->vantrel)
+            break;
     }
     ::closedir(processes);
     return found;
@@ -129,17 +173,17 @@ ImageWriteLock::ImageWriteLock(const QString &image, const QString &name)
     lock.l_start = 0;
     lock.l_len = 0; // to the end, however far it grows
     struct flock probe = lock;
-    if (::fcntl(m_fd.get(), F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
-        // An OFD lock does not say whose it is; whoever has the image open
-        // is the best guess.
-        const QString user = imageUser(image, false);
-        refuse(name, image, user.isEmpty() ? QStringLiteral("another program") : user);
-    }
-    if (const QString writer = imageUser(image, true); !writer.isEmpty())
-        refuse(name, image, writer);
+    const std::optional<ImageUser> user = imageUser(image);
+    // An OFD lock does not say whose it is; whoever has the image open is
+    // the best guess. One that only reads it counts too: a running guest
+    // keeps the FAT in its cache.
+    if (::fcntl(m_fd.get(), F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
+        refuse(name, image, user.value_or(ImageUser{QStringLiteral("another program"), {}, false}));
+    if (user)
+        refuse(name, image, *user);
     if (::fcntl(m_fd.get(), F_OFD_SETLK, &lock) != 0) {
         if (errno == EAGAIN || errno == EACCES)
-            refuse(name, image, QStringLiteral("another program"));
+            refuse(name, image, ImageUser{QStringLiteral("another program"), {}, false});
         const int error = errno;
         throw HostError(QStringLiteral("cannot write %1: cannot lock the disk image %2: %3")
                             .arg(name, image, systemReason(error)),

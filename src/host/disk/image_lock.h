@@ -8,21 +8,40 @@
 // image open for writing while the machine runs. So before writing, the
 // image is tested for a conflicting OFD lock (F_OFD_GETLK) and the
 // processes whose open files are readable in /proc are searched for one
-// that has it open for writing. While the write goes on, the program holds
-// an OFD write lock of its own, which keeps QEMU from starting on the
-// image halfway through and another Vantrel from writing at the same time.
+// that has it open at all: a guest that only reads it still caches its FAT. While the write goes
+// on, the program holds an OFD write lock of its own, which keeps QEMU from starting on the image
+// halfway through and another Vantrel from writing at the same time.
 
 #include <QString>
 
 #include "host/posix_file.h"
 
+#include <optional>
+
 namespace vantrel {
 
-// The program that has `image` (a native path) open, as "qemu-system-i386
-// (process 4242)": the first process other than this one with an open
-// file on it, for writing when `writersOnly`. Empty when none is found,
-// which includes processes whose open files this user may not see.
-QString imageUser(const QString &image, bool writersOnly);
+// A program that has a disk image open.
+struct ImageUser {
+    // The name of the program's file ("qemu-system-i386"), not the 15
+    // bytes of its process name; and its process id.
+    QString program;
+    QString pid;
+    // Another process of this program, or a child it started (mtools).
+    bool vantrel = false;
+
+    // "qemu-system-i386 (process 4242)"; just the program without an id.
+    QString description() const
+    {
+        return pid.isEmpty() ? program : QStringLiteral("%1 (process %2)").arg(program, pid);
+    }
+};
+
+// A process other than this one with a file open, for reading or writing,
+// that is `image` (a native path), compared by device and inode so that a
+// hard link or a bind mount is seen. An emulator is named before another
+// Vantrel. Nothing when none is found, which includes processes whose
+// open files this user may not see.
+std::optional<ImageUser> imageUser(const QString &image);
 
 // An OFD write lock on a whole disk image, held while the object lives.
 class ImageWriteLock {
@@ -36,7 +55,9 @@ public:
     // or has it open for
     // writing ("cannot write C:\logo.sys: the disk image /x/win95.img is
     // in use by qemu-system-i386 (process 4242); shut the machine down
-    // first").
+    // first"), or, when that program is another Vantrel, "... another
+    // Vantrel (vantrel-cli, process 4242) is writing to the disk image
+    // /x/win95.img; try again once it is done".
     ImageWriteLock(const QString &image, const QString &name);
 
     // Flushes what mtools wrote into the image to the disk, as the writer

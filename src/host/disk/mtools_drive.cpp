@@ -11,6 +11,10 @@
 
 #include <atomic>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace vantrel {
 
 namespace {
@@ -67,6 +71,14 @@ ToolResult runTool(const QString &tool, const QStringList &arguments, const QStr
     // mtools asks on the terminal when a name clashes; the answer is always
     // given in the arguments, and a question must not wait for ever.
     process.setStandardInputFile(QProcess::nullDevice());
+    // A write killed halfway must not go on without its lock: the child
+    // ends with this program.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     ++g_processes;
     process.start();
     if (!process.waitForStarted(kToolTimeoutMs)) {
@@ -145,6 +157,42 @@ QString shortName(const QString &line)
 
 } // namespace
 
+std::optional<MtoolsDrive::Entry> findInListing(const QString &listing, const QString &wanted)
+{
+    // "NAME     EXT      1234 2024-05-01  10:00  Long name", or <DIR> for
+    // the size; the long name only where there is one.
+    static const QRegularExpression entryLine(
+        QStringLiteral("^ (<DIR>|\\s*\\d+) \\s*\\S+\\s+\\S+ (?: (.*))?$"));
+    if (wanted.isEmpty())
+        return std::nullopt;
+    bool inListing = false;
+    for (const QString &line : listing.split('\n')) {
+        if (line.startsWith("Directory for ")) {
+            inListing = true;
+            continue;
+        }
+        // The short name's two parts are apart by a space.
+        if (!inListing || line.size() < 13 || line.at(8) != ' ')
+            continue;
+        const QRegularExpressionMatch match = entryLine.match(line.mid(12));
+        if (!match.hasMatch())
+            continue;
+        const QString shortForm = shortName(line);
+        const QString longForm = match.captured(2);
+        if (shortForm == "." || shortForm == "..")
+            continue;
+        if (wanted.compare(longForm, Qt::CaseInsensitive) != 0 &&
+            wanted.compare(shortForm, Qt::CaseInsensitive) != 0)
+            continue;
+        MtoolsDrive::Entry entry;
+        entry.name = longForm.isEmpty() ? shortForm : longForm;
+        entry.directory = match.captured(1) == "<DIR>";
+        entry.size = entry.directory ? 0 : match.captured(1).trimmed().toLongLong();
+        return entry;
+    }
+    return std::nullopt;
+}
+
 long MtoolsDrive::processesStarted()
 {
     return g_processes.load();
@@ -174,39 +222,22 @@ std::optional<MtoolsDrive::Entry> MtoolsDrive::find(const QString &inside,
             return std::nullopt;
         failWith(QStringLiteral("cannot read"), name, listing);
     }
-    // "NAME     EXT      1234 2024-05-01  10:00  Long name", or <DIR> for
-    // the size; the long name only where there is one.
-    static const QRegularExpression entryLine(
-        QStringLiteral("^ (<DIR>|\\s*\\d+) \\s*\\S+\\s+\\S+ (?: (.*))?$"));
-    bool inListing = false;
-    for (const QString &line : listing.out.split('\n')) {
-        if (line.startsWith("Directory for ")) {
-            inListing = true;
-            continue;
-        }
-        if (!inListing || line.size() < 13)
-            continue;
-        const QRegularExpressionMatch match = entryLine.match(line.mid(12));
-        if (!match.hasMatch())
-            continue;
-        const QString shortForm = shortName(line);
-        const QString longForm = match.captured(2);
-        if (shortForm == "." || shortForm == "..")
-            continue;
-        if (wanted.compare(longForm, Qt::CaseInsensitive) != 0 &&
-            wanted.compare(shortForm, Qt::CaseInsensitive) != 0)
-            continue;
-        Entry entry;
-        entry.name = longForm.isEmpty() ? shortForm : longForm;
-        entry.directory = match.captured(1) == "<DIR>";
-        entry.size = entry.directory ? 0 : match.captured(1).trimmed().toLongLong();
-        return entry;
-    }
-    return std::nullopt;
+    return findInListing(listing.out, wanted);
 }
 
-void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QString &name) const
+std::optional<MtoolsDrive::Entry> MtoolsDrive::stagedLeftover(const QString &inside,
+                                                              const QString &name) const
 {
+    return find(joined(inside, kStagedBase + '.' + kStagedExtension), name);
+}
+
+void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QString &name,
+                          std::optional<std::int64_t> length) const
+{
+    if (!length) {
+        const std::optional<Entry> entry = find(inside, name);
+        length = entry && !entry->directory ? entry->size : 0;
+    }
     const ToolResult copy = runTool("mcopy", {"-i", imageArgument(), "::" + inside, native}, name);
     if (copy.exitCode != 0)
         failWith(QStringLiteral("cannot read"), name, copy);
@@ -214,6 +245,10 @@ void MtoolsDrive::copyOut(const QString &inside, const QString &native, const QS
     if (QFileInfo(native).isDir())
         throw HostError(QStringLiteral("cannot read %1: it is a directory").arg(name),
                         ErrorKind::IsDirectory);
+    if (const std::int64_t copied = QFileInfo(native).size(); copied < *length)
+        throw HostError(
+            QStringLiteral("cannot read %1: the file ends at byte %2").arg(name).arg(copied),
+            ErrorKind::CutShort);
 }
 
 bool MtoolsDrive::isReadOnly(const QString &inside, const QString &name) const

@@ -44,10 +44,21 @@ public:
     // or its directory does not exist. One mdir.
     std::optional<Entry> find(const QString &inside, const QString &name) const;
 
+    // The file that put() stages new content in, in the directory at
+    // `inside`, when an interrupted write left it there; nothing when none
+    // is there. One mdir; the next replacement of a file in the same
+    // directory writes over it and moves it into place.
+    std::optional<Entry> stagedLeftover(const QString &inside, const QString &name) const;
+
     // Copies the file at `inside` to the native path `native`, which must
-    // not exist yet. One mcopy. A missing file fails with mtools' message;
-    // a directory with "it is a directory".
-    void copyOut(const QString &inside, const QString &native, const QString &name) const;
+    // not exist yet. One mcopy, and one mdir unless `length`, the length
+    // its directory entry gives, is known. A missing file fails with
+    // mtools' message; a directory with "it is a directory"; a file whose
+    // clusters end before its length, which mcopy copies cut short without
+    // a word, with "cannot read C:\x: the file ends at byte 512", as a
+    // native file read past its end does.
+    void copyOut(const QString &inside, const QString &native, const QString &name,
+                 std::optional<std::int64_t> length = std::nullopt) const;
 
     // Makes the file at `inside` a copy of the native file `native`. An
     // existing file keeps its name as stored and its old content until the
@@ -85,5 +96,11 @@ private:
 
     DiskVolume m_volume;
 };
+
+// The entry named `wanted` (its long or its short name, regardless of
+// case) in the output of "mdir -a" for one directory, as mdir prints it
+// with the settings MtoolsDrive fixes; nothing when it is not listed. "."
+// and ".." are never found.
+std::optional<MtoolsDrive::Entry> findInListing(const QString &listing, const QString &wanted);
 
 } // namespace vantrel

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +98,18 @@ void SystemHost::choosePartition(QChar drive, int partition)
 QString SystemHost::driveIdentity(const QString &path)
 {
     return m_drives.driveIdentity(path);
+}
+
+SystemHost::SystemHost()
+{
+    static std::once_flag cleaned;
+    std::call_once(cleaned, removeStalePrivateDirectories);
+}
+
+void SystemHost::checkWritable(const QString &path)
+{
+    if (const Location location = m_drives.locate(path); location.onImage())
+        checkImageWritable(*location.volume, path);
 }
 
 LocalFile SystemHost::localFile(const QString &path)

@@ -20,6 +20,10 @@ namespace vantrel {
 
 class SystemHost : public Host {
 public:
+    // The first host of a process removes the private copies that killed
+    // runs left (removeStalePrivateDirectories).
+    SystemHost();
+
     void copyFile(const QString &source, const QString &destination) override;
     void deleteFile(const QString &path) override;
     std::int64_t fileLength(const QString &path) override;
@@ -39,6 +43,8 @@ public:
     // See DriveMap::driveIdentity; a partition chosen with choosePartition
     // counts.
     QString driveIdentity(const QString &path) override;
+    // Refuses a path inside a disk image that another program is using.
+    void checkWritable(const QString &path) override;
     // A native file with the content of the program path `path`: the file
     // itself, or a private copy of a file inside a disk image, removed when
     // the result goes. For readers that need a native path (pictures).

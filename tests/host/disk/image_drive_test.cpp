@@ -6,6 +6,7 @@
 #include "host/disk/mtools_drive.h"
 #include "host/system/drive_map.h"
 #include "host/system/system_host.h"
+#include "logo/backups.h"
 #include "support/child_process.h"
 #include "support/cli_run.h"
 #include "support/disk_images.h"
@@ -17,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,6 +28,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vantrel;
@@ -381,10 +384,15 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
     struct Case {
         const char *program;
         Hold hold;
+        bool throughHardLink = false;
     };
-    const Case cases[] = {{"qemu-system-i38", Hold::WriteLock},
-                          {"qemu-system-x86", Hold::ReadLock},
-                          {"86Box", Hold::OpenForWriting}};
+    // Named by the program's file, not the 15 bytes of its process name;
+    // found by the inode it holds, whatever path it took, and when it only
+    // reads.
+    const Case cases[] = {
+        {"qemu-system-i386", Hold::WriteLock}, {"qemu-system-x86_64", Hold::ReadLock},
+        {"86Box", Hold::OpenForWriting},       {"qemu-system-i386-unlocked", Hold::OpenForReading},
+        {"86Box", Hold::OpenForWriting, true}, {"vantrel-cli", Hold::WriteLock}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.program);
         ImageDrive drive(ImageKind::Fat16Disk);
@@ -392,11 +400,18 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
         drive.image.write("/logo.sys", "old logo");
         const QString source = drive.write("sky.bmp", "new logo");
         const QByteArray before = drive.image.bytes();
-        const HeldImage held(drive.image.path(), c.program, c.hold);
-        const QString inUse = QStringLiteral("the disk image %1 is in use by %2 (process %3); shut "
-                                             "the machine down first")
-                                  .arg(drive.image.path(), c.program)
-                                  .arg(held.pid());
+        const QString linked = drive.native("linked.img");
+        ASSERT_EQ(::link(QFile::encodeName(drive.image.path()).constData(),
+                         QFile::encodeName(linked).constData()),
+                  0);
+        const HeldImage held(c.throughHardLink ? linked : drive.image.path(), c.program, c.hold);
+        const QString inUseText =
+            c.program == std::string_view("vantrel-cli")
+                ? QStringLiteral("another Vantrel (%2, process %3) is writing to the disk image "
+                                 "%1; try again once it is done")
+                : QStringLiteral("the disk image %1 is in use by %2 (process %3); shut the "
+                                 "machine down first");
+        const QString inUse = inUseText.arg(drive.image.path(), c.program).arg(held.pid());
         FakeHost host;
         const std::function<void()> writes[] = {
             [&] { host.copyFile(source, "C:\\logo.sys"); },
@@ -428,6 +443,8 @@ TEST(ImageDrive, RefusesToWriteAnImageAnotherProgramHoldsAndWritesNothing)
                            "C:\\logo.sys: " +
                                inUse + "\n");
         EXPECT_EQ(drive.image.bytes(), before);
+        // Nothing was replaced, so nothing is kept.
+        EXPECT_TRUE(keptCopies(host, LogoSlot::Startup, "C:\\logo.sys").empty());
     }
 }
 
@@ -604,3 +621,199 @@ TEST(ImageDrive, PartitionOptionPicksAnotherPartition)
 }
 
 } // namespace
+
+// A write stays inside the volume: bytes before and after it, the VHD
+// footer among them, and the file's length are the same afterwards. An
+// image whose volume would reach past its room is refused, unchanged.
+TEST(ImageDrive, NeverWritesOutsideTheVolume)
+{
+    constexpr int kMbr = 446;
+    constexpr std::int64_t kFooter = 512;
+    struct Case {
+        const char *what;
+        ImageKind kind;
+        std::function<void(QByteArray &)> damage;
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"partitioned", ImageKind::Fat16Disk, {}, nullptr},
+        {"superfloppy", ImageKind::Superfloppy, {}, nullptr},
+        {"VHD", ImageKind::FixedVhd, {}, nullptr},
+        {"superfloppy VHD", ImageKind::SuperfloppyVhd, {}, nullptr},
+        {"a FAT longer than its partition, a second partition behind it", ImageKind::Fat16Disk,
+         [](QByteArray &b) {
+             test::putLe32(b, kMbr + 12, 16384);
+             b[kMbr + 16 + 4] = 0x06;
+             test::putLe32(b, kMbr + 16 + 8, 18432);
+             test::putLe32(b, kMbr + 16 + 12, 14336);
+         },
+         "the FAT file system says it holds 30720 sectors of 512 bytes (15728640 bytes), more than "
+         "the 8388608 bytes of partition 1"},
+        {"a superfloppy longer than its file", ImageKind::Superfloppy,
+         [](QByteArray &b) { test::putLe16(b, 19, 5760); },
+         "the FAT file system says it holds 5760 sectors of 512 bytes (2949120 bytes), more than "
+         "the 1474560 bytes of the image"},
+        {"a superfloppy reaching into its VHD footer", ImageKind::SuperfloppyVhd,
+         [](QByteArray &b) { test::putLe16(b, 19, 2881); },
+         "the FAT file system says it holds 2881 sectors of 512 bytes (1475072 bytes), more than "
+         "the 1474560 bytes of the image before its VHD footer"},
+        {"a footer with a wrong checksum", ImageKind::FixedVhd,
+         [](QByteArray &b) { b.replace(b.size() - kFooter + 64, 4, QByteArray(4, '\0')); },
+         "its VHD footer is damaged: its checksum is 0x00000000, but its bytes give 0x%1"},
+        {"data grown past the footer's size", ImageKind::FixedVhd,
+         [](QByteArray &b) { b.insert(b.size() - kFooter, QByteArray(1024 * 1024, '\0')); },
+         "its VHD footer says the disk holds 16777216 bytes, but 17825792 bytes come before the "
+         "footer"},
+        {"overlapping partitions", ImageKind::Fat16Disk,
+         [](QByteArray &b) {
+             b[kMbr + 16 + 4] = char(0x83);
+             test::putLe32(b, kMbr + 16 + 8, 4096);
+             test::putLe32(b, kMbr + 16 + 12, 2048);
+         },
+         "its partitions 1 (sectors 2048 to 32767) and 2 (sectors 4096 to 6143) overlap"},
+        {"a superfloppy of 0 bytes a sector", ImageKind::Superfloppy,
+         [](QByteArray &b) { test::putLe16(b, 11, 0); },
+         "its boot sector is damaged: it gives 0 bytes a sector"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageDrive drive(c.kind);
+        drive.image.makeInstallation();
+        QByteArray before = drive.image.bytes();
+        const QString checksum = before.right(kFooter).mid(64, 4).toHex();
+        if (c.damage) {
+            c.damage(before);
+            drive.image.setBytes(before);
+        }
+        const CliRun run = runCommand({"install", "startup", drive.write("sky.bmp", "new logo")});
+        const QByteArray after = drive.image.bytes();
+        ASSERT_EQ(after.size(), before.size());
+        if (c.reason) {
+            EXPECT_EQ(run.code, 1);
+            EXPECT_EQ(run.err,
+                      QStringLiteral("vantrel-cli: cannot install the startup logo: cannot "
+                                     "use the disk image %1: %2\n")
+                          .arg(drive.image.path(), QString(c.reason).replace("%1", checksum)));
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        const qsizetype end = qsizetype(drive.image.offset() + drive.image.volumeSize());
+        EXPECT_EQ(after.left(qsizetype(drive.image.offset())),
+                  before.left(qsizetype(drive.image.offset())));
+        EXPECT_EQ(after.mid(end), before.mid(end));
+        EXPECT_NE(after, before);
+    }
+}
+
+bool processEnded(pid_t pid)
+{
+    // A zombie whose reaper is slow has ended too.
+    const QByteArray stat = test::fileBytes(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.isEmpty() || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// A killed write leaves no mtools child running without the lock, and its
+// private copy goes at the next start, while that of a living process
+// stays.
+TEST(ImageDrive, LeavesNothingBehindAKilledWrite)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", "old logo");
+    const QDir temp = QDir::temp();
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const QString stale = QStringLiteral("vantrel-image-%1-AbCdEf").arg(dead);
+    const QString living = QStringLiteral("vantrel-image-%1-GhIjKl").arg(::getpid());
+    for (const QString &folder : {stale, living})
+        ASSERT_TRUE(temp.mkpath(folder + "/copy"));
+    // An mdir that says where it runs and then hangs.
+    const QString mdir = drive.write("mdir", "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 120\n");
+    ASSERT_TRUE(QFile::setPermissions(mdir, QFile::ReadOwner | QFile::ExeOwner));
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH", drive.files.path() + ':' + environment.value("PATH"));
+    cli.setProcessEnvironment(environment);
+    cli.start(VANTREL_CLI_PATH, {"install", "startup", drive.write("sky.bmp", "new logo")});
+    for (int i = 0; i < 500 && !QFile::exists(drive.native("mdir.pid")); ++i)
+        ::usleep(20000);
+    const pid_t tool = pid_t(drive.read("mdir.pid").trimmed().toInt());
+    ASSERT_GT(tool, 0) << "mdir never ran";
+    EXPECT_FALSE(temp.exists(stale));
+    EXPECT_TRUE(temp.exists(living));
+    ::kill(pid_t(cli.processId()), SIGKILL);
+    cli.waitForFinished();
+    for (int i = 0; i < 250 && !processEnded(tool); ++i)
+        ::usleep(20000);
+    EXPECT_TRUE(processEnded(tool));
+    ::kill(tool, SIGKILL);
+    QDir(temp.filePath(living)).removeRecursively();
+}
+
+// where names the new content an interrupted write left in the image.
+TEST(ImageDrive, WhereListsTheStagedFileAnInterruptedWriteLeft)
+{
+    ImageDrive drive(ImageKind::Fat16Disk);
+    drive.image.makeInstallation();
+    drive.image.write("/WINDOWS/~VNTRLNW.TMP", "half a logo");
+    const CliRun run = runCommand({"where"});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.endsWith(
+        "left over:          C:\\WINDOWS\\~VNTRLNW.TMP  (in the image: /WINDOWS/~VNTRLNW.TMP; "
+        "from an interrupted write; the next replacement of a file in C:\\WINDOWS\\ removes "
+        "it)\n"))
+        << run.out.toStdString();
+    EXPECT_EQ(run.out.count("left over:"), 1);
+}
+
+// A file whose cluster chain ends before its length fails check as it
+// fails a copy.
+TEST(ImageDrive, CheckReadsAFileInTheImageAsACopyWould)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", LogoBytes().bytes());
+    drive.image.makeInstallation();
+    QByteArray bytes = drive.image.bytes();
+    const qsizetype entry = bytes.indexOf("LOGO    SYS");
+    ASSERT_GT(entry, 0);
+    const unsigned cluster = std::uint8_t(bytes[entry + 26]) | std::uint8_t(bytes[entry + 27]) << 8;
+    // The cluster's FAT12 entry, in both FATs, says it is the last.
+    for (const qsizetype fat : {512, 512 + 9 * 512}) {
+        const qsizetype at = fat + qsizetype(cluster * 3 / 2);
+        bytes[at] = char(cluster % 2 == 0 ? 0xFF : bytes[at] | 0xF0);
+        bytes[at + 1] = char(cluster % 2 == 0 ? bytes[at + 1] | 0x0F : 0xFF);
+    }
+    drive.image.setBytes(bytes);
+    const QString cut = "cannot read C:\\logo.sys: the file ends at byte 512\n";
+    const CliRun check = runCommand({"check", "C:\\logo.sys"});
+    EXPECT_EQ(check.code, 1);
+    EXPECT_EQ(check.err, "vantrel-cli: " + cut);
+    const CliRun install = runCommand({"install", "shutdown", "C:\\logo.sys"});
+    EXPECT_EQ(install.code, 1);
+    EXPECT_TRUE(install.err.endsWith(cut)) << install.err.toStdString();
+}
+
+// A backups folder that is a link leading nowhere is named as such, not
+// taken for an empty one.
+TEST(ImageDrive, NamesABackupsFolderThatLinksNowhere)
+{
+    ImageDrive drive(ImageKind::Superfloppy);
+    drive.image.write("/logo.sys", "old logo");
+    const QString root = backupRoot();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(root).path()));
+    QDir(root).removeRecursively();
+    ASSERT_TRUE(QFile::link(root + "-gone", root));
+    const QString reason = QStringLiteral("the backups folder %1 is a symbolic link to %1-gone, "
+                                          "which does not exist\n")
+                               .arg(root);
+    const CliRun list = runCommand({"backups"});
+    const CliRun install = runCommand({"install", "startup", drive.write("sky.bmp", "new")});
+    QFile::remove(root);
+    EXPECT_EQ(list.code, 1);
+    EXPECT_TRUE(list.err.endsWith(reason)) << list.err.toStdString();
+    EXPECT_EQ(install.code, 1);
+    EXPECT_TRUE(install.err.endsWith(reason)) << install.err.toStdString();
+    EXPECT_EQ(drive.image.read("/logo.sys"), "old logo");
+}
