@@ -38,6 +38,11 @@ public:
 
     void Form_Load() override;
 
+    // Drive C has changed (the "Drive C" window chose another): reads the
+    // Windows directory again, shows the new drive in the File Path tool
+    // tip and the Tools menu, then emits driveCChanged. Throws nothing.
+    void driveChanged() override;
+
     void Op_Click();
     void Openf_Click();
     void Label1_Change();
@@ -62,6 +67,8 @@ public:
     void about_Click();
     void vog_Click();
     void animake_Click();
+    void drivec_Click();
+    void drivein_Click();
     void Command6_Click();
     void Exit_Click();
 
@@ -98,13 +105,20 @@ public:
     QMenu *edit;
     QAction *ebitmap;
     QMenu *Tools;
+    QAction *drivein;
     QAction *animake;
+    QAction *drivec;
     QMenu *view;
     QAction *vstart;
     QAction *Vshut;
     QAction *Voff;
     QMenu *Help;
     QAction *about;
+
+Q_SIGNALS:
+    // Drive C is another drive from now on: whatever shows the drive's
+    // content reads it again.
+    void driveCChanged();
 
 protected:
     // The close box ends the program like Exit: the hidden dialog host
@@ -119,6 +133,7 @@ private:
 
     void chooseSourceFile();
     void showPathInToolTip();
+    void showDriveInUse();
     void changeSlot(LogoSlot slot, QPushButton &button);
     void restoreSlot(LogoSlot slot);
     void restoreAll();
