@@ -123,10 +123,8 @@ void DriveForm::Form_Load()
     const FoundMachines machines = findMachines(userMachineSearch());
     for (const DriveRow &row : listDrives(host(), machines))
         addRow(row, int(m_rows.size()));
-    if (!machines.skipped.isEmpty()) {
-        lblStatus->setText(QStringLiteral("Not read: ") +
-                           machines.skipped.join(QStringLiteral("; ")));
-    }
+    if (!machines.skipped.isEmpty())
+        m_notRead = QStringLiteral("\nNot read: ") + machines.skipped.join(QStringLiteral("; "));
     if (!m_rows.empty())
         lstDrives->setCurrentItem(lstDrives->topLevelItem(0));
 }
@@ -202,13 +200,13 @@ void DriveForm::showRow(int index)
     for (const int partition : row.partitions)
         cboPartition->addItem(QStringLiteral("Partition %1").arg(partition), partition);
     cboPartition->setEnabled(row.partitions.size() > 1);
+    QString status = row.problem.isEmpty() ? row.path : row.problem;
     if (!row.described)
-        lblStatus->setText(reading());
+        status = reading();
     else if (!row.usedBy.isEmpty())
-        lblStatus->setText(
-            QStringLiteral("In use by %1: shut the machine down to choose it.").arg(row.usedBy));
-    else
-        lblStatus->setText(row.problem.isEmpty() ? row.path : row.problem);
+        status =
+            QStringLiteral("In use by %1: shut the machine down to choose it.").arg(row.usedBy);
+    lblStatus->setText(status + m_notRead);
 }
 
 void DriveForm::cmdUse_Click()

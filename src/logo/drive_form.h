@@ -68,6 +68,8 @@ private:
     int selectedRow() const;
 
     std::vector<DriveRow> m_rows;
+    // The configuration files that could not be read, said under every row.
+    QString m_notRead;
 };
 
 } // namespace vantrel
