@@ -566,7 +566,8 @@ TEST(ImageDrive, WhereNamesTheImageThePartitionTheFileSystemAndTheLabel)
                                  "shutdown    C:\\WINDOWS\\logow.sys   /WINDOWS/logow.sys  "
                                  "(installed, 1234 bytes)\n"
                                  "switchoff   C:\\WINDOWS\\logos.sys   /WINDOWS/logos.sys  "
-                                 "(missing)\n")
+                                 "(missing)\n"
+                                 "chosen by:          VANTREL_DRIVE_C\n")
                       .arg(drive.image.path(), c.partition, c.label));
     }
 }
