@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace vantrel {
@@ -133,7 +134,9 @@ void DriveForm::addRow(const DriveRow &row, int at)
 {
     m_rows.insert(m_rows.begin() + at, row);
     lstDrives->insertTopLevelItem(at, new QTreeWidgetItem(columnTexts(row)));
-    describeLater(at);
+    // Once the window has shown the list: the readers take the processor
+    // from drawing it otherwise.
+    QTimer::singleShot(0, this, [this, at] { describeLater(at); });
 }
 
 // Reads the drive on a thread of the pool; the result comes back through
