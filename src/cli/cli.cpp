@@ -275,6 +275,8 @@ int dispatch(const QStringList &arguments, CliContext &context)
                             OptionReader::Stop::AtFirstOperand);
         while (const std::optional<Option> option = reader.next()) {
             if (option->name == "--drive") {
+                if (option->value.isEmpty())
+                    throw UsageError(QStringLiteral("--drive takes a directory or disk image"));
                 drive = option->value;
             } else if (option->name == "--partition") {
                 choosePartition(context.host, option->value);

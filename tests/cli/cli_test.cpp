@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"animate", "a", "b", "--reverse=yes"},
                   "vantrel-cli: --reverse takes no value"},
         UsageCase{"programValue", {"--partition"}, "vantrel-cli: --partition needs a value"},
+        UsageCase{"emptyDrive", {"--drive=", "where"},
+                  "vantrel-cli: --drive takes a directory or disk image"},
         UsageCase{"programOption", {"--bogus", "where"}, "vantrel-cli: unknown option '--bogus'"},
         UsageCase{"endOfOptions", {"restore", "--", "-x"}, "vantrel-cli: unknown slot '-x'"},
         UsageCase{
