@@ -86,6 +86,19 @@ void DriveFormTest::showsTheRowsDrivesPrints()
                                               ": line 4: Premature end of document."));
     form.drivec->trigger();
     QCOMPARE(&forms.load<DriveForm>(), &window);
+
+    // Disk Image... adds the file chosen; a qcow2 one is refused with the
+    // command that converts it.
+    host.dialogAnswers.push_back(home.qcow2());
+    QTest::mouseClick(window.cmdImage, Qt::LeftButton);
+    QCOMPARE(columnOf(window, 2).last(), home.qcow2());
+    QCOMPARE(columnOf(window, 1).last(), QStringLiteral("chosen"));
+    QTRY_VERIFY(window.allDescribed());
+    QTest::mouseClick(window.cmdUse, Qt::LeftButton);
+    QCOMPARE(host.messages.size(), 1);
+    QVERIFY(
+        host.messages.first().startsWith("Vantrel cannot use " + home.qcow2() + " as drive C: "));
+    QVERIFY(host.messages.first().contains("qemu-img convert -O raw"));
 }
 
 void DriveFormTest::refusesAnImageAnEmulatorHolds()
