@@ -99,9 +99,11 @@ QStringList splitQuoted(const QString &text, QChar separator)
     return parts;
 }
 
-void find86Box(Finder &finder, const QString &home)
+void find86Box(Finder &finder, const MachineSearch &search)
 {
-    const QStringList roots{home + "/.local/share/86Box", home + "/86Box"};
+    QStringList roots{search.home + "/.local/share/86Box", search.home + "/86Box"};
+    if (!search.dataHome.isEmpty())
+        roots << search.dataHome + "/86Box";
     for (const QString &root : roots) {
         QStringList folders{root};
         for (const QFileInfo &child : QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -283,14 +285,14 @@ void findBochs(Finder &finder, const QString &home)
 
 MachineSearch userMachineSearch()
 {
-    return {QDir::homePath()};
+    return {QDir::homePath(), QStringLiteral("/etc"), qEnvironmentVariable("XDG_DATA_HOME")};
 }
 
 FoundMachines findMachines(const MachineSearch &search)
 {
     FoundMachines found;
     Finder finder(found);
-    find86Box(finder, search.home);
+    find86Box(finder, search);
     findPcem(finder, search.home);
     findLibvirtIn(finder, search.home + "/.config/libvirt/qemu");
     findLibvirtIn(finder, search.systemConfig + "/libvirt/qemu");

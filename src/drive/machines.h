@@ -5,9 +5,9 @@
 // Each emulator's own configuration files are read, never written, and the
 // emulators are never started:
 //
-//  - 86Box: 86box.cfg in each machine folder under ~/.local/share/86Box and
-//    ~/86Box (and one level deeper, where a manager keeps its machines),
-//    the hdd_NN_fn keys of [Hard disks], relative to the machine folder;
+//  - 86Box: 86box.cfg in each machine folder under ~/.local/share/86Box
+//    (or $XDG_DATA_HOME/86Box) and ~/86Box (and one level deeper, where a manager keeps its
+//    machines), the hdd_NN_fn keys of [Hard disks], relative to the machine folder;
 //  - PCem: ~/.pcem/configs/*.cfg, the hdc_fn and hdd_fn keys;
 //  - libvirt (QEMU, GNOME Boxes): ~/.config/libvirt/qemu/*.xml and
 //    /etc/libvirt/qemu/*.xml, each <disk type='file' device='disk'> with its
@@ -54,9 +54,12 @@ struct FoundMachines {
 struct MachineSearch {
     QString home;
     QString systemConfig = QStringLiteral("/etc");
+    // $XDG_DATA_HOME, where 86Box keeps its machines when it is set; empty
+    // for ~/.local/share alone.
+    QString dataHome;
 };
 
-// The search of this user: $HOME and /etc.
+// The search of this user: $HOME, $XDG_DATA_HOME and /etc.
 MachineSearch userMachineSearch();
 
 // Finds the machines' disks, in the order of the list above, each image

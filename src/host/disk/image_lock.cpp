@@ -54,6 +54,34 @@ int accessMode(const QByteArray &pid, const char *fd)
     return int(flags) & O_ACCMODE;
 }
 
+// The parent of process `pid`, from /proc/PID/stat ("pid (comm) state
+// ppid ..."; the name may hold spaces and parentheses, so the fields are
+// read after the last ')'). Empty when it cannot be read.
+QByteArray parentOf(const QByteArray &pid)
+{
+    const QByteArray stat = readSmallFile("/proc/" + pid + "/stat");
+    const qsizetype end = stat.lastIndexOf(')');
+    if (end < 0)
+        return {};
+    const QList<QByteArray> fields = stat.mid(end + 1).simplified().split(' ');
+    return fields.size() > 1 ? fields[1] : QByteArray();
+}
+
+// The names of this program's threads, as /proc/self/task/*/comm holds them.
+QList<QByteArray> ownThreadNames()
+{
+    QList<QByteArray> names;
+    DIR *tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return names;
+    while (const dirent *task = ::readdir(tasks)) {
+        if (isNumber(task->d_name))
+            names << readSmallFile(QByteArray("/proc/self/task/") + task->d_name + "/comm");
+    }
+    ::closedir(tasks);
+    return names;
+}
+
 QString describeProcess(const QByteArray &pid)
 {
     const QString name = QString::fromUtf8(readSmallFile("/proc/" + pid + "/comm")).trimmed();
@@ -75,6 +103,7 @@ QString imageUser(const QString &image, bool writersOnly)
 {
     const QByteArray target = encoded(image);
     const QByteArray self = QByteArray::number(qint64(::getpid()));
+    const QList<QByteArray> threadNames = ownThreadNames();
     DIR *processes = ::opendir("/proc");
     if (processes == nullptr)
         return {};
@@ -86,6 +115,11 @@ QString imageUser(const QString &image, bool writersOnly)
         if (!isNumber(process->d_name) || self == process->d_name)
             continue;
         const QByteArray pid(process->d_name);
+        // A child that a thread of this program has forked and that has not
+        // yet started its own program holds this program's files for a
+        // moment, under the thread's name; it is no emulator.
+        if (parentOf(pid) == self && threadNames.contains(readSmallFile("/proc/" + pid + "/comm")))
+            continue;
         DIR *fds = ::opendir(("/proc/" + pid + "/fd").constData());
         if (fds == nullptr)
             continue; // another user's, or gone

@@ -20,8 +20,10 @@ namespace vantrel {
 
 // The program that has `image` (a native path) open, as "qemu-system-i386
 // (process 4242)": the first process other than this one with an open
-// file on it, for writing when `writersOnly`. Empty when none is found,
-// which includes processes whose open files this user may not see.
+// file on it, for writing when `writersOnly`; a child that a thread of this
+// one has forked and that has not yet started its own program does not
+// count. Empty when none is found, which includes processes whose open
+// files this user may not see.
 QString imageUser(const QString &image, bool writersOnly);
 
 // An OFD write lock on a whole disk image, held while the object lives.
