@@ -8,6 +8,7 @@
 #include "support/scoped_variable.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -42,6 +43,19 @@ QString lineAfter(const QString &out, const QString &path, int offset)
     const QStringList lines = out.split('\n');
     const qsizetype at = lines.indexOf("  path:     " + path);
     return at < 0 || at + offset >= lines.size() ? QString() : lines[at + offset];
+}
+
+// Every file below `directory` with its bytes, in one text, to tell that
+// nothing changed there.
+QByteArray contentsBelow(const QString &directory)
+{
+    QByteArray all;
+    QDirIterator files(directory, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        all += file.fileName().toUtf8() + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
+    }
+    return all;
 }
 
 } // namespace
@@ -96,7 +110,9 @@ TEST_F(DriveChoiceTest, WhereAndInstallFollowTheOptionThenTheVariableThenTheReme
 TEST_F(DriveChoiceTest, DriveRemembersChecksAndForgets)
 {
     const TempImage image(ImageKind::Fat32Disk);
+    const QByteArray before = image.bytes();
     const CliRun remembered = runCommand({"drive", image.path() + "@2"});
+    EXPECT_EQ(image.bytes(), before);
     EXPECT_EQ(remembered.out, "remembered drive C: " + image.path() + "@2\n");
     EXPECT_EQ(runCommand({"drive"}).out,
               "drive C: " + QFileInfo(image.path()).canonicalFilePath() + "@2  (remembered)\n");
@@ -115,7 +131,9 @@ TEST_F(DriveChoiceTest, DriveRemembersChecksAndForgets)
 TEST_F(DriveChoiceTest, DrivesListsEachMachineOnceWithItsWindowsDirectory)
 {
     const EmulatorHome home;
+    const QByteArray before = contentsBelow(home.path());
     const CliRun run = runCommand({"drives"});
+    EXPECT_EQ(contentsBelow(home.path()), before);
     EXPECT_EQ(run.code, kExitOk) << run.err.toStdString();
     for (const ExpectedDisk &disk : home.expected()) {
         SCOPED_TRACE(disk.emulator.toStdString());
