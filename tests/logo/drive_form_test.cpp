@@ -16,6 +16,7 @@
 #include "support/scoped_variable.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void cleanup() { applyDriveChoice({}); }
     void showsTheRowsDrivesPrints();
     void refusesAnImageAnEmulatorHolds();
+    void usesThePartitionChosen();
     void aChosenImageTakesChangeStartupAndStaysChosen();
 };
 
@@ -125,6 +127,28 @@ void DriveFormTest::refusesAnImageAnEmulatorHolds()
                                             .arg(held.pid())});
     QCOMPARE(driveInUse().source, DriveSource::Default);
     QCOMPARE(rememberedDrive(host), QString());
+}
+
+// Disk Image... with two FAT partitions: the partition choice names both,
+// and Use takes the one chosen.
+void DriveFormTest::usesThePartitionChosen()
+{
+    TempUserDirectories user;
+    const EmulatorHome home;
+    const TempImage image(ImageKind::TwoFatDisk);
+    FakeHost host;
+    ProgramForms forms(host);
+    DriveForm &window = forms.show<DriveForm>();
+    host.dialogAnswers.push_back(image.path());
+    QTest::mouseClick(window.cmdImage, Qt::LeftButton);
+    QTRY_VERIFY(window.allDescribed());
+    QVERIFY(window.cboPartition->isEnabled());
+    QCOMPARE(window.cboPartition->count(), 2);
+    window.cboPartition->setCurrentIndex(1);
+    QTest::mouseClick(window.cmdUse, Qt::LeftButton);
+    QCOMPARE(host.messages, QStringList{});
+    QCOMPARE(rememberedDrive(host), image.path() + "@2");
+    QCOMPARE(driveInUse().drive, image.path() + "@2");
 }
 
 void DriveFormTest::aChosenImageTakesChangeStartupAndStaysChosen()
