@@ -95,7 +95,9 @@ void Form3::Timer1_Timer()
 
 void Form3::tellAfterMainWindow(const QString &message)
 {
-    m_afterMainWindow = message;
+    if (!m_afterMainWindow.isEmpty())
+        m_afterMainWindow += '\n';
+    m_afterMainWindow += message;
 }
 
 void Form3::closeEvent(QCloseEvent *event)

@@ -29,8 +29,8 @@ public:
 
     // Shows `message` through the host once, right after Timer1_Timer has
     // shown the main window, so that it stands in front of it: for what
-    // went wrong while the splash was up. A later call replaces an earlier
-    // one.
+    // went wrong while the splash was up. A later call adds its message on
+    // a line of its own.
     void tellAfterMainWindow(const QString &message);
 
     // From the top of the stacking order down.

@@ -155,11 +155,29 @@ const char kSetupHelp[] =
     "Vantrel's stock picture. A C:\\vantrel\\ that exists is left as it is, and\n"
     "the slots are never touched. Prints what it made.\n";
 
+const char kDrivesHelp[] =
+    "usage: vantrel-cli drives\n"
+    "Lists the drives that can stand for drive C: the remembered ones, last used\n"
+    "first, the hard disks of the emulator machines found on this computer (86Box,\n"
+    "PCem, libvirt, VirtualBox, DOSBox-X, Bochs), and Vantrel's own drive; each with\n"
+    "its path (IMAGE@N for partition N), kind, Windows directory and slots, and\n"
+    "whether it is in use. Reads the emulators' files, changes nothing.\n";
+
+const char kDriveHelp[] =
+    "usage: vantrel-cli drive [PATH[@N] | --forget]\n"
+    "Without arguments, says which drive C is in use and why: --drive, the\n"
+    "VANTREL_DRIVE_C variable, the remembered drive or the default. With PATH,\n"
+    "checks that the directory or disk image (partition N) can be used and\n"
+    "remembers it as drive C, writing nothing on it; --forget goes back to the\n"
+    "default. --drive PATH[@N] before any command uses a drive for that call.\n";
+
 // What the overall usage says after the list of commands.
 const char kUsageEnd[] =
     "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
     "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
     "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
+    "--drive PATH[@N] before the command uses that drive for the one call; 'drive'\n"
+    "remembers one.\n"
     "Run 'vantrel-cli <command> --help' for more.\n";
 
 struct Command {
@@ -197,6 +215,9 @@ const Command kCommands[] = {
      kUndoHelp, undoCommand, kMakesDefaultDrive},
     {"setup", "", "make C:\\vantrel\\ from the drive's own pictures", kSetupHelp, setupCommand,
      kMakesDefaultDrive},
+    {"drives", "", "list the drives that can be drive C", kDrivesHelp, drivesCommand, kReadsDrive},
+    {"drive", "[PATH[@N] | --forget]", "show, remember or forget drive C", kDriveHelp, driveCommand,
+     kReadsDrive},
 };
 
 // The column of the overall usage where each command's summary starts.
@@ -271,12 +292,21 @@ int dispatch(const QStringList &arguments, CliContext &context)
 {
     QStringList words;
     const Command *command = nullptr;
+    std::optional<QString> drive;
     try {
         OptionReader reader(arguments,
-                            {{"--partition", OptionRule::Value}, {"--help"}, {"-h"}, {"--version"}},
+                            {{"--partition", OptionRule::Value},
+                             {"--drive", OptionRule::Value},
+                             {"--help"},
+                             {"-h"},
+                             {"--version"}},
                             OptionReader::Stop::AtFirstOperand);
         while (const std::optional<Option> option = reader.next()) {
-            if (option->name == "--partition") {
+            if (option->name == "--drive") {
+                if (option->value.isEmpty())
+                    throw UsageError(QStringLiteral("--drive takes a directory or disk image"));
+                drive = option->value;
+            } else if (option->name == "--partition") {
                 choosePartition(context.host, option->value);
             } else if (option->name == "--version") {
                 context.out << "vantrel-cli " << VANTREL_VERSION << "\n";
@@ -299,6 +329,7 @@ int dispatch(const QStringList &arguments, CliContext &context)
     } catch (const UsageError &error) {
         return usageError(context, error.problem(), overallUsage());
     }
+    useDriveChoice(context, drive);
     return runCommand(*command, words.mid(1), context);
 }
 

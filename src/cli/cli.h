@@ -15,6 +15,12 @@
 //   vantrel-cli backups [startup|shutdown|switchoff]
 //   vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
 //   vantrel-cli setup
+//   vantrel-cli drives
+//   vantrel-cli drive [PATH[@N] | --forget]
+//
+// --drive PATH[@N] before the command uses that drive C for the one call;
+// otherwise VANTREL_DRIVE_C, the remembered drive, then the default
+// (drive/drive_choice.h).
 //
 // Exit status: 0 success, 1 the operation failed (reason on standard
 // error), 2 a usage error. A failure to write standard output, such as a

@@ -171,6 +171,19 @@ int backupsCommand(const QStringList &arguments, CommandContext &context);
 // written.
 int undoCommand(const QStringList &arguments, CommandContext &context);
 
+// Resolves drive C from --drive's value (`option`), VANTREL_DRIVE_C, the
+// remembered drive and the default, and uses it for this call; warns on
+// standard error when a remembered drive has gone (cli_drive.cpp).
+void useDriveChoice(CliContext &context, const std::optional<QString> &option);
+
+// drives (cli_drive.cpp): lists the remembered drives, the emulators'
+// disks and the default drive, each with its kind, Windows directory and
+// slots, then the configuration files that could not be read.
+int drivesCommand(const QStringList &arguments, CommandContext &context);
+// drive (cli_drive.cpp): says which drive C is in use and why; with PATH
+// checks and remembers it; with --forget goes back to the default.
+int driveCommand(const QStringList &arguments, CommandContext &context);
+
 // setup (cli_setup.cpp): makes C:\vantrel\ with the readme and the stock
 // pictures, from the drive's own where it has them, and prints what it
 // made. Leaves a C:\vantrel\ that exists alone; never touches the slots.

@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
 #include "cli/console_host.h"
+#include "drive/drive_choice.h"
 #include "host/disk/mtools_drive.h"
 #include "host/file_replacement.h"
 #include "host/system/drive_map.h"
@@ -128,6 +129,7 @@ int whereCommand(const QStringList &arguments, CommandContext &context)
         whereOnImage(host, context.out, *root.volume, windows);
     else
         whereOnDirectory(host, context.out, windows);
+    context.out << "chosen by:          " << driveSourceName(driveInUse().source) << "\n";
     return kExitOk;
 }
 

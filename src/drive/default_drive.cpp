@@ -117,16 +117,24 @@ vantrel-cli does the same work without windows:
   vantrel-cli setup
       makes C:\vantrel\ on a drive you named, with copies of its own
       shutdown pictures as the ones Restore puts back
+  vantrel-cli drives
+      lists the drives that can be drive C: the remembered ones, the
+      disks of the emulator machines found, and Vantrel's own
+  vantrel-cli drive [PATH[@N] | --forget]
+      says which drive C is in use and why, remembers one, or forgets it
 
 "vantrel-cli COMMAND --help" explains each command.
 
 Where drive C is
 ----------------
 
-Vantrel works on a directory that stands for drive C. Set the
-environment variable VANTREL_DRIVE_C to the directory to use, for
-example the drive C of an emulator or of a mounted Windows 95 disk.
-Without it, drive C is ~/.local/share/vantrel/drive_c (or
+Vantrel works on a directory or disk image that stands for drive C.
+Tools > Drive C... lists the disks of your emulator machines (86Box,
+PCem, libvirt, VirtualBox, DOSBox-X, Bochs) and remembers the one you
+choose; "vantrel-cli drive PATH" does the same. The environment variable
+VANTREL_DRIVE_C, set to a directory or image, comes before the
+remembered drive, and --drive PATH before any command comes before both.
+Without any of them, drive C is ~/.local/share/vantrel/drive_c (or
 $XDG_DATA_HOME/vantrel/drive_c when XDG_DATA_HOME is set), which Vantrel
 sets up the first time with the WINDOWS and vantrel directories, the
 stock pictures and this file. A directory you

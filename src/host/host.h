@@ -117,7 +117,9 @@ struct FileDialog {
     bool CancelError = false;
 };
 
-enum class FileDialogKind { Open, Save };
+// Folder chooses an existing directory; FileName and Filter are ignored
+// going in, and FileName is the directory coming out.
+enum class FileDialogKind { Open, Save, Folder };
 
 class Host {
 public:

@@ -4,11 +4,13 @@
 #include "app/info.h"
 #include "app/open_dlg.h"
 #include "art/program_icon.h"
+#include "drive/drive_choice.h"
 #include "host/system/drive_map.h"
 #include "image/aniform1.h"
 #include "image/export_animation.h"
 #include "image/logo_file.h"
 #include "image/make_logo.h"
+#include "logo/drive_form.h"
 #include "logo/viewer.h"
 #include "ui/classic_look.h"
 #include "ui/controls.h"
@@ -156,7 +158,9 @@ void Form1::createMenus()
     ebitmap = makeAction(edit, "ebitmap", QStringLiteral("Edit bitmap"));
 
     Tools = makeMenu(this, "Tools", QStringLiteral("Tools"));
+    drivein = makeAction(Tools, "drivein", QString());
     animake = makeAction(Tools, "animake", QStringLiteral("Animation Maker"));
+    drivec = makeAction(Tools, "drivec", QStringLiteral("Drive C..."));
     makelogo = makeAction(Tools, "makelogo", QStringLiteral("Make Logo..."));
     exportani = makeAction(Tools, "exportani", QStringLiteral("Export Animation..."));
 
@@ -212,6 +216,8 @@ void Form1::connectHandlers()
     connect(about, &QAction::triggered, this, &Form1::about_Click);
     connect(vog, &QPushButton::clicked, this, &Form1::vog_Click);
     connect(animake, &QAction::triggered, this, &Form1::animake_Click);
+    connect(drivec, &QAction::triggered, this, &Form1::drivec_Click);
+    connect(drivein, &QAction::triggered, this, &Form1::drivein_Click);
     connect(makelogo, &QAction::triggered, this, &Form1::makelogo_Click);
     connect(exportani, &QAction::triggered, this, &Form1::exportani_Click);
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
@@ -232,6 +238,25 @@ void Form1::setLabel1Caption(const QString &caption)
 void Form1::Form_Load()
 {
     Label2->setText(QueryWindowsDirectory(host()));
+    showDriveInUse();
+}
+
+void Form1::driveChanged()
+{
+    Label2->setText(QueryWindowsDirectory(host()));
+    showDriveInUse();
+    if (!Label1->text().isEmpty() && Label1->text() != noFileCaption())
+        showPathInToolTip();
+    Q_EMIT driveCChanged();
+}
+
+// The drive in use, named where it changes nothing of the window's look:
+// the File Path frame's tool tip and the first line of the Tools menu.
+void Form1::showDriveInUse()
+{
+    const QString drive = driveInUseText();
+    setPlainToolTip(*Frame2, QStringLiteral("Drive C: ") + drive);
+    drivein->setText(QStringLiteral("Drive C: ") + QString(drive).replace('&', "&&"));
 }
 
 void Form1::Op_Click()
@@ -473,6 +498,16 @@ void Form1::vog_Click()
 void Form1::animake_Click()
 {
     forms().show<AniForm1>();
+}
+
+void Form1::drivec_Click()
+{
+    forms().show<DriveForm>();
+}
+
+void Form1::drivein_Click()
+{
+    forms().show<DriveForm>();
 }
 
 void Form1::makelogo_Click()

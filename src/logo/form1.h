@@ -38,6 +38,11 @@ public:
 
     void Form_Load() override;
 
+    // Drive C has changed (the "Drive C" window chose another): reads the
+    // Windows directory again, shows the new drive in the File Path tool
+    // tip and the Tools menu, then emits driveCChanged. Throws nothing.
+    void driveChanged() override;
+
     void Op_Click();
     void Openf_Click();
     void Label1_Change();
@@ -64,6 +69,8 @@ public:
     void animake_Click();
     void makelogo_Click();
     void exportani_Click();
+    void drivec_Click();
+    void drivein_Click();
     void Command6_Click();
     void Exit_Click();
 
@@ -100,15 +107,22 @@ public:
     QMenu *edit;
     QAction *ebitmap;
     QMenu *Tools;
+    QAction *drivein;
     QAction *animake;
     QAction *makelogo;
     QAction *exportani;
+    QAction *drivec;
     QMenu *view;
     QAction *vstart;
     QAction *Vshut;
     QAction *Voff;
     QMenu *Help;
     QAction *about;
+
+Q_SIGNALS:
+    // Drive C is another drive from now on: whatever shows the drive's
+    // content reads it again.
+    void driveCChanged();
 
 protected:
     // The close box ends the program like Exit: the hidden dialog host
@@ -128,6 +142,7 @@ private:
     void chooseSourceFile();
     void showPathInToolTip();
     QString notALogoTip(const QString &path);
+    void showDriveInUse();
     void changeSlot(LogoSlot slot, QPushButton &button);
     void restoreSlot(LogoSlot slot);
     void restoreAll();

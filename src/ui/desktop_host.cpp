@@ -354,6 +354,10 @@ void DesktopHost::showFileDialog(FileDialog &dialog, FileDialogKind kind)
     if (kind == FileDialogKind::Open) {
         box.setAcceptMode(QFileDialog::AcceptOpen);
         box.setFileMode(QFileDialog::ExistingFile);
+    } else if (kind == FileDialogKind::Folder) {
+        box.setAcceptMode(QFileDialog::AcceptOpen);
+        box.setFileMode(QFileDialog::Directory);
+        box.setOption(QFileDialog::ShowDirsOnly);
     } else {
         box.setAcceptMode(QFileDialog::AcceptSave);
         box.setFileMode(QFileDialog::AnyFile);

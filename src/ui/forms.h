@@ -113,6 +113,10 @@ public:
 
     // Makes `path` the window's current file, as choosing it there does.
     virtual void setCurrentFile(const QString &path) = 0;
+
+    // Drive C has just been changed to another drive: the window reads what
+    // it shows of the drive again. The default does nothing.
+    virtual void driveChanged() {}
 };
 
 class Forms : public QObject {

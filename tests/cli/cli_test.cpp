@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {"animate", "a", "b", "--reverse=yes"},
                   "vantrel-cli: --reverse takes no value"},
         UsageCase{"programValue", {"--partition"}, "vantrel-cli: --partition needs a value"},
+        UsageCase{"emptyDrive",
+                  {"--drive=", "where"},
+                  "vantrel-cli: --drive takes a directory or disk image"},
         UsageCase{"programOption", {"--bogus", "where"}, "vantrel-cli: unknown option '--bogus'"},
         UsageCase{"endOfOptions", {"restore", "--", "-x"}, "vantrel-cli: unknown slot '-x'"},
         UsageCase{
@@ -93,8 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
 // and a mistake shows it after the reason.
 TEST(Cli, EveryCommandExplainsItselfWithHelp)
 {
-    for (const QString &command : QStringList{"where", "install", "restore", "animate", "check",
-                                              "convert", "export", "plymouth", "backups", "undo", "setup"}) {
+    for (const QString &command :
+         QStringList{"where", "install", "restore", "animate", "check", "convert", "export",
+                     "plymouth", "backups", "undo", "setup", "drives", "drive"}) {
         SCOPED_TRACE(command.toStdString());
         const CliRun run = runCommand({command, "--help"});
         EXPECT_EQ(run.code, kExitOk);
@@ -136,10 +140,14 @@ TEST(Cli, OverallHelpListsEveryCommand)
         "  undo startup|shutdown|switchoff [--to ID|original]\n"
         "                                      put a kept copy back into a slot\n"
         "  setup                               make C:\\vantrel\\ from the drive's own pictures\n"
+        "  drives                              list the drives that can be drive C\n"
+        "  drive [PATH[@N] | --forget]         show, remember or forget drive C\n"
         "\n"
         "Drive C is the directory in VANTREL_DRIVE_C, or ~/.local/share/vantrel/drive_c.\n"
         "VANTREL_DRIVE_C may also name an emulator's disk image (raw or fixed VHD);\n"
         "--partition N before the command (or VANTREL_DRIVE_C=IMAGE@N) picks partition N.\n"
+        "--drive PATH[@N] before the command uses that drive for the one call; 'drive'\n"
+        "remembers one.\n"
         "Run 'vantrel-cli <command> --help' for more.\n");
     for (const QStringList &same : {QStringList{"-h"}, {"help", "x"}, {"--partition=0", "--help"}})
         EXPECT_EQ(runCommand(same).out, run.out);
@@ -359,13 +367,14 @@ TEST(Cli, WhereReportsWhatInterruptedWritesLeftBesideTheSlots)
     const CliRun run = runCommand({"where"});
     EXPECT_EQ(run.code, kExitOk);
     const QStringList lines = run.out.split('\n');
-    ASSERT_EQ(lines.size(), 9) << run.out.toStdString();
+    ASSERT_EQ(lines.size(), 10) << run.out.toStdString();
     EXPECT_EQ(lines[6], "left over:          " + drive.path(".logo.sys.vantrel-Ab12Cd.tmp") +
                             "  (from an interrupted write; the next write of logo.sys removes it)");
     EXPECT_EQ(lines[7],
               "left over:          " + drive.path("WINDOWS/.LOGOW.SYS.vantrel-xyzXYZ.tmp") +
                   "  (from an interrupted write; the next write of LOGOW.SYS removes it)");
-    EXPECT_EQ(lines[8], "");
+    EXPECT_EQ(lines[8], "chosen by:          VANTREL_DRIVE_C");
+    EXPECT_EQ(lines[9], "");
 }
 
 // Takes bytes and fails every write, as a full disk does.

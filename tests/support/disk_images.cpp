@@ -67,6 +67,8 @@ const char *kindName(ImageKind kind)
         return "fixed VHD";
     case ImageKind::SuperfloppyVhd:
         return "superfloppy VHD";
+    case ImageKind::TwoFatDisk:
+        return "disk with two FAT16 partitions";
     }
     return "?";
 }
@@ -146,6 +148,16 @@ TempImage::TempImage(ImageKind kind, const QString &fileName)
         m_volumeSize = 38 * kMiB;
         mustRun("mkfs.fat", {"-F", "32", "-s", "1", "--offset", "4096", "-n", "WIN95", m_path,
                              QString::number(m_volumeSize / 1024)});
+        break;
+    case ImageKind::TwoFatDisk:
+        mustRun("truncate", {"-s", "20M", m_path});
+        mustRun("sfdisk", {"-q", "--no-tell-kernel", m_path},
+                "label: dos\nstart=2048, size=18432, type=6, bootable\nstart=20480, type=6\n");
+        m_partition = 1;
+        m_offset = kMiB;
+        m_volumeSize = 9 * kMiB;
+        mustRun("mkfs.fat", {"-F", "16", "--offset", "2048", "-n", "WIN95", m_path, "9216"});
+        mustRun("mkfs.fat", {"-F", "16", "--offset", "20480", "-n", "DATA", m_path, "10240"});
         break;
     case ImageKind::Superfloppy:
     case ImageKind::SuperfloppyVhd:

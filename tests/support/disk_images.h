@@ -29,6 +29,8 @@ enum class ImageKind {
     FixedVhd,
     // The floppy's volume followed by the footer of a fixed VHD.
     SuperfloppyVhd,
+    // A whole disk, MBR with two FAT16 partitions, the first active.
+    TwoFatDisk,
 };
 
 // "FAT16 disk", "fixed VHD"...: for SCOPED_TRACE and test names.

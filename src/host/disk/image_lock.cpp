@@ -89,6 +89,21 @@ QByteArray parentOf(const QByteArray &pid)
     return status.mid(at + 5, status.indexOf('\n', at) - at - 5).trimmed();
 }
 
+// The names of this program's threads, as /proc/self/task/*/comm holds them.
+QList<QByteArray> ownThreadNames()
+{
+    QList<QByteArray> names;
+    DIR *tasks = ::opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return names;
+    while (const dirent *task = ::readdir(tasks)) {
+        if (isNumber(task->d_name))
+            names << readSmallFile(QByteArray("/proc/self/task/") + task->d_name + "/comm");
+    }
+    ::closedir(tasks);
+    return names;
+}
+
 // Whether process `pid` has a file open that is `image`, by whatever
 // path: a hard link and a bind mount name the same inode.
 bool holds(const QByteArray &pid, const struct stat &image)
@@ -127,6 +142,7 @@ std::optional<ImageUser> imageUser(const QString &image)
     if (::stat(encoded(image).constData(), &wanted) != 0)
         return std::nullopt;
     const QByteArray self = QByteArray::number(qint64(::getpid()));
+    const QList<QByteArray> threadNames = ownThreadNames();
     DIR *processes = ::opendir("/proc");
     if (processes == nullptr)
         return std::nullopt;
@@ -135,8 +151,13 @@ std::optional<ImageUser> imageUser(const QString &image)
         if (!isNumber(process->d_name) || self == process->d_name ||
             !holds(process->d_name, wanted))
             continue;
-        // An mtools child of another Vantrel stands for its parent.
         QByteArray pid(process->d_name);
+        // A child that a thread of this program has forked and that has not
+        // yet started its own program holds this program's files for a
+        // moment, under the thread's name; it is no emulator.
+        if (parentOf(pid) == self && threadNames.contains(readSmallFile("/proc/" + pid + "/comm")))
+            continue;
+        // An mtools child of another Vantrel stands for its parent.
         if (const QByteArray parent = parentOf(pid);
             !isVantrel(pid) && !parent.isEmpty() && parent != self && isVantrel(parent))
             pid = parent;

@@ -67,6 +67,13 @@ QString matchEntry(const QString &dir, const QString &name)
     return *std::min_element(matches.begin(), matches.end());
 }
 
+// Drive C as chooseDriveC set it; nothing for the variable or the default.
+std::optional<QString> &chosenDriveC()
+{
+    static std::optional<QString> chosen;
+    return chosen;
+}
+
 } // namespace
 
 QString resolveCaseInsensitive(const QString &base, const QString &relative)
@@ -88,7 +95,21 @@ QString DriveMap::defaultDriveC()
 
 bool DriveMap::driveCIsDefault()
 {
+    if (const std::optional<QString> &chosen = chosenDriveC())
+        return chosen->isEmpty();
     return !qEnvironmentVariableIsSet(driveVariable('C').constData());
+}
+
+DriveMap DriveMap::withDriveC(const QString &driveC)
+{
+    DriveMap map;
+    map.m_driveC = driveC;
+    return map;
+}
+
+void DriveMap::chooseDriveC(const std::optional<QString> &driveC)
+{
+    chosenDriveC() = driveC;
 }
 
 QString DriveMap::driveValue(QChar letter) const
@@ -96,7 +117,10 @@ QString DriveMap::driveValue(QChar letter) const
     const QChar drive = letter.toUpper();
     const QByteArray variable = driveVariable(drive);
     QString root;
-    if (qEnvironmentVariableIsSet(variable.constData())) {
+    const std::optional<QString> fixed = m_driveC ? m_driveC : chosenDriveC();
+    if (drive == 'C' && fixed) {
+        root = fixed->isEmpty() ? defaultDriveC() : *fixed;
+    } else if (qEnvironmentVariableIsSet(variable.constData())) {
         const QByteArray value = qgetenv(variable.constData());
         if (value.isEmpty()) {
             throw HostError(QStringLiteral("%1 is set but empty: set it to the directory that "

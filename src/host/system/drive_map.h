@@ -55,8 +55,19 @@ struct Location {
 class DriveMap {
 public:
     // Reads the drive variables from the environment at each call, so a
-    // test or the user can point the program at another drive.
+    // test or the user can point the program at another drive. Drive C is
+    // the one chosen with chooseDriveC when there is a choice.
     DriveMap() = default;
+
+    // A map whose drive C is `driveC` ("/dir", "/x/win95.img@1"; empty for
+    // the default directory), whatever is chosen or set: for looking at a
+    // drive before it is chosen.
+    static DriveMap withDriveC(const QString &driveC);
+
+    // Makes `driveC` drive C of every DriveMap of this process from now on,
+    // before VANTREL_DRIVE_C (empty for the default directory); nothing
+    // goes back to VANTREL_DRIVE_C, or the default when it is unset.
+    static void chooseDriveC(const std::optional<QString> &driveC);
 
     // The directory drive `letter` stands for; throws HostError for an
     // unmapped drive, a drive variable that is set but empty, one that is
@@ -86,8 +97,8 @@ public:
     // drive. Throws HostError as locate does.
     QString driveIdentity(const QString &path) const;
 
-    // True when drive C is the default directory, because VANTREL_DRIVE_C is
-    // not set at all.
+    // True when drive C is the default directory: the default was chosen,
+    // or nothing was chosen and VANTREL_DRIVE_C is not set at all.
     static bool driveCIsDefault();
     static QString defaultDriveC();
 
@@ -103,6 +114,7 @@ private:
     QString driveValue(QChar letter) const;
 
     QMap<QChar, int> m_partitions;
+    std::optional<QString> m_driveC;
 };
 
 // Resolves `relative` (components separated by '/') below `base`, matching

@@ -100,7 +100,7 @@ QString SystemHost::driveIdentity(const QString &path)
     return m_drives.driveIdentity(path);
 }
 
-SystemHost::SystemHost()
+SystemHost::SystemHost(DriveMap drives) : m_drives(std::move(drives))
 {
     static std::once_flag cleaned;
     std::call_once(cleaned, removeStalePrivateDirectories);
@@ -327,25 +327,24 @@ void SystemHost::runCommandLine(const QString &commandLine, WindowStyle)
     }
 }
 
-QString SystemHost::installedWindowsDirectory()
+std::optional<QString> SystemHost::recordedWindowsDirectory()
 {
     // Windows 95 and 98 record where they are installed in the text file
     // C:\MSDOS.SYS, as WinDir= in its [Paths] section; an installation in
     // C:\WIN98 is common on the disks emulators keep. MS-DOS's own
     // MSDOS.SYS is a program, never that large, and has no such line.
     constexpr std::int64_t kMaxMsdosSys = 64 * 1024;
-    const QString fallback = QStringLiteral("C:\\WINDOWS");
     QByteArray text;
     try {
         const std::int64_t length = fileLength(QStringLiteral("C:\\MSDOS.SYS"));
         if (length <= 0 || length > kMaxMsdosSys)
-            return fallback;
+            return std::nullopt;
         text.resize(qsizetype(length));
         openBinary(QStringLiteral("C:\\MSDOS.SYS"), FileAccess::Read)
             ->readAt(0,
                      std::span(reinterpret_cast<std::uint8_t *>(text.data()), std::size_t(length)));
     } catch (const HostError &) {
-        return fallback;
+        return std::nullopt;
     }
     bool inPaths = false;
     for (const QByteArray &raw : text.split('\n')) {
@@ -365,12 +364,13 @@ QString SystemHost::installedWindowsDirectory()
             printableAscii && value.size() > 3 && value.startsWith("C:\\", Qt::CaseInsensitive))
             return value;
     }
-    return fallback;
+    return std::nullopt;
 }
 
 unsigned SystemHost::windowsDirectory(char *buffer, unsigned size)
 {
-    const QByteArray directory = installedWindowsDirectory().toLatin1();
+    const QByteArray directory =
+        recordedWindowsDirectory().value_or(QStringLiteral("C:\\WINDOWS")).toLatin1();
     if (buffer == nullptr || size <= unsigned(directory.size()))
         return 0;
     std::memcpy(buffer, directory.constData(), std::size_t(directory.size()) + 1);

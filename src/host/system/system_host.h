@@ -20,9 +20,11 @@ namespace vantrel {
 
 class SystemHost : public Host {
 public:
-    // The first host of a process removes the private copies that killed
-    // runs left (removeStalePrivateDirectories).
-    SystemHost();
+    // A host on `drives`: the drive mapping of the environment and the
+    // choice of drive C, unless a map for one drive is given. The first host
+    // of a process removes the private copies that killed runs left
+    // (removeStalePrivateDirectories).
+    explicit SystemHost(DriveMap drives = {});
 
     void copyFile(const QString &source, const QString &destination) override;
     void deleteFile(const QString &path) override;
@@ -57,6 +59,9 @@ public:
     // as Windows 95 and 98 record it; C:\WINDOWS where that file or line is
     // missing, unreadable or names no directory on drive C.
     unsigned windowsDirectory(char *buffer, unsigned size) override;
+    // The directory WinDir= names in C:\MSDOS.SYS, read as windowsDirectory
+    // reads it; nothing when the file or the line is missing or unusable.
+    std::optional<QString> recordedWindowsDirectory();
     QString createTempFile(const QString &prefix) override;
 
     QString getSetting(const QString &application, const QString &section, const QString &key,
@@ -88,7 +93,6 @@ public:
     Launch resolveCommandLine(const QString &commandLine);
 
 private:
-    QString installedWindowsDirectory();
     QString argumentPath(const QString &path, const QString &kind);
 
     DriveMap m_drives;
