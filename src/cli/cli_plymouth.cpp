@@ -81,7 +81,7 @@ int plymouthCommand(const QStringList &arguments, CommandContext &context)
     if (!request.shutdownLogo.isEmpty())
         shutdown = readLogoFile(host, request.shutdownLogo);
     warnAboutStillness(context, request.logo, readMotion(logo));
-    writePlymouthTheme(host, request.directory, makePlymouthTheme(logo, shutdown, request.theme));
+    writePlymouthTheme(host, request.directory, logo, shutdown, request.theme);
     return kExitOk;
 }
 

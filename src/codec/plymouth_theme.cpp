@@ -244,4 +244,10 @@ void writePlymouthTheme(Host &host, const QString &directory, const std::vector<
     }
 }
 
+void writePlymouthTheme(Host &host, const QString &directory, std::span<const std::uint8_t> logo,
+                        std::span<const std::uint8_t> shutdownLogo, const PlymouthOptions &options)
+{
+    writePlymouthTheme(host, directory, makePlymouthTheme(logo, shutdownLogo, options));
+}
+
 } // namespace vantrel

@@ -70,4 +70,10 @@ std::vector<ThemeFile> makePlymouthTheme(std::span<const std::uint8_t> logo,
 // made here, so that nothing is left half done.
 void writePlymouthTheme(Host &host, const QString &directory, const std::vector<ThemeFile> &files);
 
+// makePlymouthTheme, then writePlymouthTheme into `directory`: what a
+// command or a window calls to export a theme. Throws HostError as those
+// do; nothing is written when the theme cannot be made.
+void writePlymouthTheme(Host &host, const QString &directory, std::span<const std::uint8_t> logo,
+                        std::span<const std::uint8_t> shutdownLogo, const PlymouthOptions &options);
+
 } // namespace vantrel

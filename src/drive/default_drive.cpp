@@ -110,6 +110,8 @@ vantrel-cli does the same work without windows:
   vantrel-cli export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]
       writes the logo's palette animation as an animated GIF, to watch
       it move without starting Windows
+  vantrel-cli plymouth LOGO DIR [--name NAME] [options]
+      writes a Plymouth theme of the logo, so that Linux boots behind it
   vantrel-cli backups [startup|shutdown|switchoff]
       lists the copies Vantrel kept of the files it replaced, newest first
   vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
