@@ -129,7 +129,7 @@ TEST(Cli, OverallHelpListsEveryCommand)
         "  convert INPUT OUTPUT [options]      make a logo bitmap from any picture\n"
         "  export LOGO OUT.gif [--size WxH] [--delay-ms N] [--cycles K] [--frames DIR]\n"
         "                                      write a logo's animation as a GIF\n"
-        "  backups [startup|shutdown|switchoff]\n"
+        "  backups [startup|shutdown|switchoff] [--json]\n"
         "                                      list the copies kept of replaced slot files\n"
         "  undo startup|shutdown|switchoff [--to ID|original]\n"
         "                                      put a kept copy back into a slot\n"

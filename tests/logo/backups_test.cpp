@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -150,6 +151,14 @@ struct Scene {
     {
         return slotBackupDirectory(host, LogoSlot::Startup, "C:\\logo.sys") + '/' + sha256(bytes) +
                ".sys";
+    }
+
+    // Spoils the first byte of the start-up slot's copy of `bytes`.
+    void damage(const QByteArray &bytes)
+    {
+        QFile copy(copyOf(bytes));
+        ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+        copy.write("X");
     }
 
     const QByteArray original = QByteArray("the disk's own start-up logo\0\xff", 30);
@@ -336,12 +345,13 @@ TEST(Backups, KeepTheSlotBeforeTheOperationTouchesIt)
                   << keeping(22, 2) << "write logo.sys"
                   << "commit logo.sys");
 
-    // What the slot holds now is kept already: only its record moves.
+    // What the slot holds now is kept already, as its copy's hash shows:
+    // only its record moves.
     scene.host.effects.clear();
     RestoreSlot(scene.host, LogoSlot::Startup, kWindows);
     EXPECT_EQ(scene.host.effects,
-              QStringList({"read logo.sys", "read index.json", "write index.json",
-                           "commit index.json", "delete logo.sys"}));
+              QStringList({"read logo.sys", "read index.json", "read " + copy(21),
+                           "write index.json", "commit index.json", "delete logo.sys"}));
 }
 
 TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
@@ -444,14 +454,34 @@ TEST(Undo, RefusesWhatItCannotDoAndLeavesTheSlot)
         {"a damaged copy",
          [](Scene &scene) {
              scene.changeTo("A");
-             QFile copy(scene.copyOf(scene.original));
-             ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
-             copy.write("X");
+             scene.damage(scene.original);
          },
          {UndoTarget::Original, {}},
          [](Scene &scene) {
              return "the kept copy " + sha256(scene.original).left(8) + " (" +
                     scene.copyOf(scene.original) + ") no longer holds what was kept";
+         }},
+        {"a damaged copy asked for, with a good one",
+         [](Scene &scene) {
+             scene.changeTo("A");
+             scene.changeTo("B");
+             scene.damage("A");
+         },
+         {UndoTarget::Id, sha256("A").left(8)},
+         [](Scene &scene) {
+             return "the kept copy " + sha256("A").left(8) + " (" + scene.copyOf("A") +
+                    ") no longer holds what was kept; the next good copy is " +
+                    sha256(scene.original).left(8);
+         }},
+        {"every other copy damaged",
+         [](Scene &scene) {
+             scene.changeTo("A");
+             scene.damage(scene.original);
+         },
+         {UndoTarget::Latest, {}},
+         [](Scene &scene) {
+             return "every other copy of the startup logo is damaged (" +
+                    sha256(scene.original).left(8) + "); there is nothing sound to put back";
          }},
     };
     for (const Case &c : cases) {
@@ -548,6 +578,9 @@ TEST(Backups, RefuseTheChangeWhenTheIndexIsDamagedOrNamesAnotherDrive)
         {"another drive",
          "{\"format\": \"vantrel backups 1\", \"drive\": \"/elsewhere\", \"slots\": {}}",
          "belongs to the drive /elsewhere, not to @"},
+        {"too large", QByteArray(17 << 20, ' '),
+         "is damaged (17825792 bytes, more than the 16 MiB an index may hold); move it aside to "
+         "start a new one, the copies beside it stay"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -598,6 +631,62 @@ TEST(Backups, TwoDrivesKeepSeparateCopies)
     ScopedVariable viaLink("VANTREL_DRIVE_C", QFile::encodeName(links.path() + "/./win98/"));
     EXPECT_EQ(slotBackupDirectory(first.host, LogoSlot::Startup, "C:\\logo.sys"), firstDirectory);
     EXPECT_EQ(first.kept(LogoSlot::Startup), QStringList{"O change original"});
+}
+
+// A plain undo passes over a damaged copy to the next good one, and the
+// next keeping of that content writes its copy anew.
+TEST(Undo, PassesOverADamagedCopyWhichTheNextKeepingMends)
+{
+    Scene scene;
+    scene.changeTo("picture A");
+    scene.changeTo("picture B");
+    scene.damage("picture A");
+    const UndoResult undo = UndoSlot(scene.host, LogoSlot::Startup, kWindows, {});
+    EXPECT_TRUE(undo.changed);
+    EXPECT_EQ(undo.copy.sha256, sha256(scene.original));
+    ASSERT_EQ(undo.skipped.size(), 1u);
+    EXPECT_EQ(undo.skipped[0].sha256, sha256("picture A"));
+    EXPECT_EQ(scene.drive.read("LOGO.SYS"), scene.original);
+
+    scene.changeTo("picture A");
+    scene.changeTo("picture C");
+    EXPECT_EQ(fileBytes(scene.copyOf("picture A")), "picture A");
+}
+
+// Keys a newer version wrote, at the top, in a record and as a slot, are
+// all still there after this version rewrites the index.
+TEST(Backups, KeepTheKeysOfANewerVersionWhenTheIndexIsRewritten)
+{
+    Scene scene;
+    scene.changeTo("picture A");
+    const QString indexPath =
+        QFileInfo(slotBackupDirectory(scene.host, LogoSlot::Startup, "C:\\logo.sys"))
+            .absolutePath() +
+        "/index.json";
+    QJsonObject root = QJsonDocument::fromJson(fileBytes(indexPath)).object();
+    QJsonObject slots = root["slots"].toObject();
+    QJsonArray startup = slots["startup"].toArray();
+    QJsonObject record = startup[0].toObject();
+    record["note"] = "from a newer version";
+    startup[0] = record;
+    slots["startup"] = startup;
+    slots["desktop"] = QJsonArray{1, 2};
+    root["slots"] = slots;
+    root["future"] = true;
+    QFile file(indexPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(root).toJson());
+    file.close();
+
+    scene.changeTo("picture B");
+    scene.changeTo("picture C");
+    const QJsonObject after = QJsonDocument::fromJson(fileBytes(indexPath)).object();
+    EXPECT_TRUE(after["future"].toBool());
+    EXPECT_EQ(after["slots"]["desktop"].toArray(), (QJsonArray{1, 2}));
+    const QJsonArray records = after["slots"]["startup"].toArray();
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0]["note"].toString(), "from a newer version");
+    EXPECT_EQ(records[0]["sha256"].toString(), sha256(scene.original));
 }
 
 } // namespace
