@@ -15,11 +15,6 @@ namespace vantrel {
 
 namespace {
 
-QString localTime(const QDateTime &time)
-{
-    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 void listSlot(CommandContext &context, LogoSlot slot, const QString &windows)
 {
     QTextStream &out = context.out;
@@ -31,7 +26,7 @@ void listSlot(CommandContext &context, LogoSlot slot, const QString &windows)
     if (copies.empty())
         out << "  nothing kept yet\n";
     for (const KeptCopy &copy : copies) {
-        out << "  " << copy.id() << "  " << localTime(copy.keptAt) << "  "
+        out << "  " << copy.id() << "  " << keptTimeText(copy.keptAt) << "  "
             << QString::number(copy.size).rightJustified(9) << " bytes  "
             << copy.operation.leftJustified(11) << "  "
             << copyStateWord(checkKeptCopy(host, copy).state);
@@ -127,7 +122,7 @@ int undoCommand(const QStringList &arguments, CommandContext &context)
         });
     const QString what =
         QStringLiteral("%1 (kept %2, replaced by %3)")
-            .arg(result.copy.id(), localTime(result.copy.keptAt), result.copy.operation);
+            .arg(result.copy.id(), keptTimeText(result.copy.keptAt), result.copy.operation);
     for (const KeptCopy &skipped : result.skipped)
         context.out << "skipped " << skipped.id() << ": its bytes no longer match what was kept\n";
     if (result.changed) {

@@ -501,6 +501,27 @@ QString operationName(SlotOperation operation)
     return {};
 }
 
+QString backupStoreStamp(Host &host, const QString &slotPath)
+{
+    try {
+        const QString driveName = backupDriveName(host, slotPath);
+        const QString index = driveDirectory(driveName) + '/' + kIndexName;
+        if (host.pathKind(index) == PathKind::Missing)
+            return driveName + QStringLiteral("\nnothing kept");
+        const std::int64_t length = host.fileLength(index);
+        if (length > kMaxIndexLength)
+            return driveName + QStringLiteral("\n%1 bytes").arg(length);
+        return driveName + '\n' + contentHash(readWhole(host, index));
+    } catch (const HostError &error) {
+        return QStringLiteral("unreadable\n") + error.reason();
+    }
+}
+
+QString keptTimeText(const QDateTime &time)
+{
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString contentHash(QByteArrayView bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());

@@ -190,6 +190,17 @@ QString copyStateWord(CopyCheck::State state);
 // kept.
 QByteArray readKeptCopy(Host &host, const KeptCopy &copy);
 
+// A text that changes whenever the copies kept for the drive of
+// `slotPath` change, whoever changes them: the drive's name and the
+// SHA-256 of its index, for a window that follows the store by looking at
+// it now and then. Throws nothing: a store that cannot be read has a
+// stamp of its own, with the reason.
+QString backupStoreStamp(Host &host, const QString &slotPath);
+
+// When a copy was kept, in local time as the listing shows it:
+// "2026-12-09 14:20:01".
+QString keptTimeText(const QDateTime &time);
+
 // The SHA-256 of `bytes` as 64 lower-case hex digits.
 QString contentHash(QByteArrayView bytes);
 

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 
@@ -57,6 +58,16 @@ QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
     placeControl(*box, name, place);
     box->setMaxLength(kTextBoxLength);
     return box;
+}
+
+QListWidget *makeListBox(QWidget *parent, const char *name, const TwipRect &place)
+{
+    auto *list = new QListWidget(parent);
+    placeControl(*list, name, place);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setTextElideMode(Qt::ElideRight);
+    list->setWordWrap(false);
+    return list;
 }
 
 QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,

@@ -24,6 +24,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QPushButton;
 
@@ -55,6 +56,11 @@ QLabel *makeWrappedLabel(QWidget *parent, const char *name, const QString &capti
 // and scrolls it.
 QLineEdit *makeTextBox(QWidget *parent, const char *name, const QString &text,
                        const TwipRect &place);
+
+// A list box at its designed place, named `name`, in which one row at a
+// time can be selected. Its rows are plain text (QListWidgetItem shows no
+// markup).
+QListWidget *makeListBox(QWidget *parent, const char *name, const TwipRect &place);
 
 // A frame (group box) at its designed place, named `name`, with `caption`
 // as its title; empty for none.
