@@ -342,6 +342,7 @@ void BM_HistoryRefresh(benchmark::State &state)
 {
     SlotDrive drive;
     DesktopHost host;
+    host.makeDirectories(QStringLiteral("C:\\WINDOWS"));
     const QString windows = QueryWindowsDirectory(host);
     QByteArray logo(qsizetype(kLogoLength), '\x55');
     for (std::uint32_t i = 0; i < 22; ++i) {
