@@ -441,18 +441,23 @@ QString unsoundReason(const KeptCopy &copy, const CopyCheck &check)
 
 // The lock of the store of the drive of `slotPath`, which every slot
 // operation holds from reading the slot until its index is written, so
-// that what one process keeps another never loses. Throws SlotNotKept,
-// and HostError when the host cannot say what is at `slotPath`.
+// that what one process keeps another never loses. Null when there is
+// nothing to keep and the store cannot be made (a read-only home): then no
+// one keeps anything there, and the operation goes on as it always did.
+// Throws SlotNotKept, and HostError when the host cannot say what is at
+// `slotPath`.
 std::unique_ptr<FileLock> lockStore(Host &host, const QString &slotPath)
 {
     // A slot path the host cannot look at fails here with the reason the
     // operation itself would give.
-    (void)host.pathKind(slotPath);
+    const PathKind kind = host.pathKind(slotPath);
     try {
         const QString directory = driveDirectory(backupDriveName(host, slotPath));
         host.makeDirectories(directory);
         return host.lockExclusive(directory + '/' + kLockName, kStoreLockWaitMs);
     } catch (const HostError &error) {
+        if (kind != PathKind::File && error.kind() != ErrorKind::InUse)
+            return nullptr;
         throw SlotNotKept(slotPath, error.reason());
     }
 }

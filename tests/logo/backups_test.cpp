@@ -544,6 +544,25 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
     }
 }
 
+// With no start-up file there is nothing to keep: a store that cannot be
+// made does not stand in the way of the restore's own message.
+TEST(Backups, AnEmptySlotNeedsNoStore)
+{
+    Scene scene;
+    ASSERT_TRUE(QFile::remove(scene.drive.path("LOGO.SYS")));
+    const QString backups = scene.dataDirectory.path() + "/vantrel/backups";
+    ASSERT_TRUE(QDir().mkpath(backups));
+    handOver(scene.dataDirectory.path());
+    handOver(scene.drive.root());
+    QFile::setPermissions(backups,
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    runUnprivileged([&] {
+        EXPECT_TRUE(RestoreSlot(scene.host, LogoSlot::Startup, kWindows).has_value());
+        EXPECT_EQ(scene.host.messages, QStringList("The startup logo is already set to default."));
+    });
+    QFile::setPermissions(backups, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST(Backups, RefuseTheChangeWhenTheIndexIsDamagedOrNamesAnotherDrive)
 {
     struct Case {
