@@ -70,7 +70,7 @@ void HistoryTest::rowsThumbnailsMarksAndTheCyclingPicture()
     Scene scene;
     ProgramForms forms(scene.host);
     HistoryForm &form = forms.show<HistoryForm>();
-    QCOMPARE(form.windowTitle(), QStringLiteral("History"));
+    QCOMPARE(form.windowTitle() + form.Lists[0]->objectName(), "HistoryStartupList");
     const std::vector<KeptCopy> copies = scene.startup();
     const auto time = [&](std::size_t i) { return keptTimeText(copies[i].keptAt); };
     QListWidget &startup = *form.Lists[0];
@@ -79,15 +79,10 @@ void HistoryTest::rowsThumbnailsMarksAndTheCyclingPicture()
                                                 "bytes, expected 129078");
     QCOMPARE(startup.item(1)->text(), time(1) + "   129078 bytes   change");
     QCOMPARE(startup.item(2)->text(), time(2) + "   129078 bytes   change   original");
-    const auto thumbnail = [&](int row) {
-        return startup.item(row)
-            ->icon()
-            .pixmap(QSize(64, 48))
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    };
-    QCOMPARE(thumbnail(2), stretchNearest(decodePicture(scene.a.bytes(), "A"), QSize(64, 48)));
-    QCOMPARE(thumbnail(0).pixel(9, 9), qRgb(255, 255, 255));
+    const QImage thumbnail = startup.item(2)->icon().pixmap(64, 48).toImage();
+    QCOMPARE(thumbnail.convertToFormat(QImage::Format_RGB32),
+             stretchNearest(decodePicture(scene.a.bytes(), "A"), QSize(64, 48)));
+    QCOMPARE(startup.item(0)->icon().pixmap(64, 48).toImage().pixel(9, 9), qRgb(255, 255, 255));
 
     QCOMPARE(form.Lists[1]->count(), 1);
     QVERIFY(form.Lists[1]->item(0)->text().endsWith(
