@@ -18,6 +18,11 @@
 // flushed to disk before it is renamed into place, which BM_CopyLogo's in-place writes are not, so
 // on a disk (not tmpfs) the flushes, not the bytes, set all three figures.
 //
+// BM_RefuseHugeIndex lists the copies of a drive whose index.json is a 3 GiB file: refused by
+// its length before a byte of it is read. BM_HistoryRefresh refills the History window's lists
+// with 21 copies of each slot: reading, hashing, judging and decoding each copy and making its
+// thumbnail.
+//
 // BM_ExportGif makes the GIF of an animated logo at 640 x 480 in memory. The goal, for S = 236,
 // is the stock shutdown picture with a band of the 20 animated entries across its foot, as a
 // start-up logo usually moves; beside it a picture whose every pixel cycles, the most a logo can
@@ -54,7 +59,9 @@
 #include "image/aniform1.h"
 #include "image/aniform2.h"
 #include "image/animate.h"
+#include "logo/backups.h"
 #include "logo/form1.h"
+#include "logo/history.h"
 #include "logo/slots.h"
 #include "ui/desktop_host.h"
 #include "ui/forms.h"
@@ -66,8 +73,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -304,6 +313,52 @@ void BM_CopySlotFile(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * kLogoLength);
 }
 BENCHMARK(BM_CopySlotFile);
+
+void BM_RefuseHugeIndex(benchmark::State &state)
+{
+    SlotDrive drive;
+    QTextStream err(stderr);
+    ConsoleHost host(err);
+    ChangeSlot(host, LogoSlot::Startup, QStringLiteral("C:\\a.bmp"), QueryWindowsDirectory(host));
+    const QString directory =
+        QFileInfo(slotBackupDirectory(host, LogoSlot::Startup, QStringLiteral("C:\\logo.sys")))
+            .absolutePath();
+    QFile index(directory + QStringLiteral("/index.json"));
+    if (!index.open(QIODevice::ReadWrite) || !index.resize(std::int64_t(3) << 30))
+        throw std::runtime_error("cannot make the large index");
+    index.close();
+    for (auto _ : state) {
+        try {
+            keptCopies(host, LogoSlot::Startup, QStringLiteral("C:\\logo.sys"));
+        } catch (const HostError &) {
+            continue;
+        }
+        throw std::runtime_error("a 3 GiB index was read");
+    }
+}
+BENCHMARK(BM_RefuseHugeIndex)->Unit(benchmark::kMicrosecond);
+
+void BM_HistoryRefresh(benchmark::State &state)
+{
+    SlotDrive drive;
+    DesktopHost host;
+    host.makeDirectories(QStringLiteral("C:\\WINDOWS"));
+    const QString windows = QueryWindowsDirectory(host);
+    QByteArray logo(qsizetype(kLogoLength), '\x55');
+    for (std::uint32_t i = 0; i < 22; ++i) {
+        std::memcpy(logo.data() + kHeaderBlockLength, &i, sizeof i);
+        drive.write("new.bmp", logo);
+        for (const LogoSlot slot : kAllSlots)
+            ChangeSlot(host, slot, QStringLiteral("C:\\new.bmp"), windows);
+    }
+    Forms forms(host);
+    HistoryForm &form = forms.load<HistoryForm>();
+    for (auto _ : state)
+        form.refresh();
+    state.counters["rows"] =
+        double(form.Lists[0]->count() + form.Lists[1]->count() + form.Lists[2]->count());
+}
+BENCHMARK(BM_HistoryRefresh)->Unit(benchmark::kMillisecond);
 
 // A stock picture with `start` in byte 50 and, when `band` is set, a band across picture rows
 // 380..391 whose colours (entries start..255, blue to white) run from left to right, as

@@ -131,14 +131,16 @@ const char kPlymouthHelp[] =
     "(-R rebuilds the initramfs, so that the theme shows from the start of the boot.)\n";
 
 const char kBackupsHelp[] =
-    "usage: vantrel-cli backups [startup|shutdown|switchoff]\n"
+    "usage: vantrel-cli backups [startup|shutdown|switchoff] [--json]\n"
     "Lists the copies kept of each slot's file, or of the one slot named, newest\n"
     "first: the id that undo takes, when the content was last replaced, its size,\n"
     "the operation that replaced it and whether it is a logo bitmap. Vantrel keeps\n"
     "every slot file it replaces or deletes, each content once, in\n"
     "~/.local/share/vantrel/backups (under $XDG_DATA_HOME). The drive's original,\n"
     "the first content seen in a slot, is marked and always kept; of the others\n"
-    "the newest 20 stay. Changes nothing.\n";
+    "the newest 20 stay. A copy marked damaged no longer holds what was kept and\n"
+    "is never put back. --json prints the same as one JSON object, for scripts.\n"
+    "Changes nothing.\n";
 
 const char kUndoHelp[] =
     "usage: vantrel-cli undo startup|shutdown|switchoff [--to ID|original]\n"
@@ -209,8 +211,8 @@ const Command kCommands[] = {
      "write a logo's animation as a GIF", kExportHelp, exportCommand, kReadsDrive},
     {"plymouth", "LOGO DIR [--name NAME] [options]", "write a Plymouth theme of a logo",
      kPlymouthHelp, plymouthCommand, kReadsDrive},
-    {"backups", "[startup|shutdown|switchoff]", "list the copies kept of replaced slot files",
-     kBackupsHelp, backupsCommand, kReadsDrive},
+    {"backups", "[startup|shutdown|switchoff] [--json]",
+     "list the copies kept of replaced slot files", kBackupsHelp, backupsCommand, kReadsDrive},
     {"undo", "startup|shutdown|switchoff [--to ID|original]", "put a kept copy back into a slot",
      kUndoHelp, undoCommand, kMakesDefaultDrive},
     {"setup", "", "make C:\\vantrel\\ from the drive's own pictures", kSetupHelp, setupCommand,

@@ -4,6 +4,9 @@
 #include "logo/backups.h"
 #include "logo/slots.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <optional>
@@ -11,23 +14,6 @@
 namespace vantrel {
 
 namespace {
-
-// check's verdict on a kept copy in a word: "logo", "not-logo", or
-// "missing" when the copy cannot be read.
-QString verdictWord(Host &host, const KeptCopy &copy)
-{
-    try {
-        return logoProblemOf(host, copy.path).isEmpty() ? QStringLiteral("logo")
-                                                        : QStringLiteral("not-logo");
-    } catch (const HostError &) {
-        return QStringLiteral("missing");
-    }
-}
-
-QString localTime(const QDateTime &time)
-{
-    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
 
 void listSlot(CommandContext &context, LogoSlot slot, const QString &windows)
 {
@@ -40,13 +26,37 @@ void listSlot(CommandContext &context, LogoSlot slot, const QString &windows)
     if (copies.empty())
         out << "  nothing kept yet\n";
     for (const KeptCopy &copy : copies) {
-        out << "  " << copy.id() << "  " << localTime(copy.keptAt) << "  "
+        out << "  " << copy.id() << "  " << keptTimeText(copy.keptAt) << "  "
             << QString::number(copy.size).rightJustified(9) << " bytes  "
-            << copy.operation.leftJustified(11) << "  " << verdictWord(host, copy);
+            << copy.operation.leftJustified(11) << "  "
+            << copyStateWord(checkKeptCopy(host, copy).state);
         if (copy.original)
             out << "  original";
         out << "\n";
     }
+}
+
+// The copies of `slot` for scripts: where they live, and per copy what
+// the listing shows, with check's reason or the damage as "problem".
+QJsonObject slotJson(Host &host, LogoSlot slot, const QString &windows)
+{
+    const QString path = installedPath(slot, windows);
+    QJsonArray list;
+    for (const KeptCopy &copy : keptCopies(host, slot, path)) {
+        const CopyCheck check = checkKeptCopy(host, copy);
+        list.append(QJsonObject{{"id", copy.id()},
+                                {"sha256", copy.sha256},
+                                {"bytes", qint64(copy.size)},
+                                {"kept", copy.keptAt.toString(Qt::ISODateWithMs)},
+                                {"operation", copy.operation},
+                                {"original", copy.original},
+                                {"state", copyStateWord(check.state)},
+                                {"problem", check.problem}});
+    }
+    return {{"slot", slotWord(slot)},
+            {"path", path},
+            {"directory", slotBackupDirectory(host, slot, path)},
+            {"copies", list}};
 }
 
 // The copy undo is to put back: with no --to the newest that differs from
@@ -74,14 +84,25 @@ UndoTarget undoTarget(const std::optional<QString> &to)
 
 int backupsCommand(const QStringList &arguments, CommandContext &context)
 {
+    bool json = false;
+    OptionReader reader(arguments, {{"--json"}});
+    while (reader.next())
+        json = true;
     const QStringList words =
-        readOperands(arguments, 0, 1, QStringLiteral("backups takes at most one slot"));
+        reader.operands(0, 1, QStringLiteral("backups takes at most one slot"));
     std::vector<LogoSlot> slots(kAllSlots.begin(), kAllSlots.end());
     if (!words.isEmpty())
         slots = {readSlot(words[0])};
     const QString windows = QueryWindowsDirectory(context.host());
-    for (const LogoSlot slot : slots)
-        listSlot(context, slot, windows);
+    QJsonArray list;
+    for (const LogoSlot slot : slots) {
+        if (json)
+            list.append(slotJson(context.host(), slot, windows));
+        else
+            listSlot(context, slot, windows);
+    }
+    if (json)
+        context.out << QJsonDocument(QJsonObject{{"slots", list}}).toJson();
     return kExitOk;
 }
 
@@ -101,7 +122,9 @@ int undoCommand(const QStringList &arguments, CommandContext &context)
         });
     const QString what =
         QStringLiteral("%1 (kept %2, replaced by %3)")
-            .arg(result.copy.id(), localTime(result.copy.keptAt), result.copy.operation);
+            .arg(result.copy.id(), keptTimeText(result.copy.keptAt), result.copy.operation);
+    for (const KeptCopy &skipped : result.skipped)
+        context.out << "skipped " << skipped.id() << ": its bytes no longer match what was kept\n";
     if (result.changed) {
         context.out << "put back " << what << " into the " << slotWord(slot) << " slot\n";
     } else {

@@ -57,7 +57,8 @@ Nothing is lost: before Vantrel replaces or deletes a slot file, it keeps
 a copy of it outside the drive, in ~/.local/share/vantrel/backups. The
 first picture it finds in a slot, the drive's original, is always kept;
 of the others the newest 20 stay. "vantrel-cli backups" lists them and
-"vantrel-cli undo" puts one back.
+"vantrel-cli undo" puts one back; View > History... shows them with their
+pictures, and its Put Back does what undo does.
 
 The View menu (Startup, Shutdown, Switch off) shows what a slot holds.
 
@@ -112,7 +113,7 @@ vantrel-cli does the same work without windows:
       it move without starting Windows
   vantrel-cli plymouth LOGO DIR [--name NAME] [options]
       writes a Plymouth theme of the logo, so that Linux boots behind it
-  vantrel-cli backups [startup|shutdown|switchoff]
+  vantrel-cli backups [startup|shutdown|switchoff] [--json]
       lists the copies Vantrel kept of the files it replaced, newest first
   vantrel-cli undo startup|shutdown|switchoff [--to ID|original]
       puts a kept copy back, the newest by default or the drive's original

@@ -91,6 +91,12 @@ enum class FileAccess {
     ReadWrite,
 };
 
+// A lock held while the object lives (see Host::lockExclusive).
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
 // How a started program's window should appear. Kept for the callers'
 // sake; desktop programs on Linux choose their own window state.
 enum class WindowStyle {
@@ -148,6 +154,14 @@ public:
     // position at byte 0. Throws HostError
     // when the path is a directory or no new file can be made for it.
     virtual std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) = 0;
+
+    // Takes the exclusive lock of the lock file at `path` (made when it is
+    // missing), which every process that locks the same file honours, and
+    // holds it while the result lives. Waits up to `waitMs` for its holder
+    // to let it go. Throws HostError when the file cannot be made or
+    // locked, and of kind InUse, "<path> is in use by process N", when the
+    // wait ends with the lock still held.
+    virtual std::unique_ptr<FileLock> lockExclusive(const QString &path, int waitMs) = 0;
 
     // The native path a program path stands for.
     virtual QString nativePath(const QString &path) = 0;

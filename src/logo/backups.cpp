@@ -1,5 +1,6 @@
 #include "logo/backups.h"
 
+#include "codec/logo_format.h"
 #include "host/system/drive_map.h"
 
 #include <QCryptographicHash>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -29,6 +31,14 @@ constexpr int kDriveKeyLength = 16;
 
 const QString kIndexName = QStringLiteral("index.json");
 const QString kIndexFormat = QStringLiteral("vantrel backups 1");
+const QString kLockName = QStringLiteral("lock");
+
+// An index is a few kilobytes; one past this is refused before it is read.
+constexpr std::int64_t kMaxIndexLength = std::int64_t(16) << 20;
+
+// How long a slot operation waits for another to let the store go: far
+// longer than any keeping takes.
+constexpr int kStoreLockWaitMs = 10000;
 
 struct Record {
     QString sha256;
@@ -36,13 +46,17 @@ struct Record {
     QDateTime keptAt;
     QString operation;
     bool original = false;
+    // The record as read, keys this version does not know included, so
+    // that a newer version's fields survive a rewrite.
+    QJsonObject fields;
 };
 
 // The index of one drive: its name and, per slot name, the records in the
-// order they were kept.
+// order they were kept; `root` is the whole index as read.
 struct Index {
     QString drive;
     QJsonObject slots;
+    QJsonObject root;
 };
 
 std::span<std::uint8_t> writable(QByteArray &bytes)
@@ -124,6 +138,7 @@ std::vector<Record> recordsOf(const Index &index, LogoSlot slot, const QString &
                                               Qt::ISODateWithMs);
         record.operation = object.value(QStringLiteral("operation")).toString();
         record.original = object.value(QStringLiteral("original")).toBool(false);
+        record.fields = object;
         if (!isHexDigest(record.sha256) || record.size < 0 || !record.keptAt.isValid() ||
             record.operation.isEmpty())
             damaged(indexPath, QStringLiteral("a record of %1 is incomplete").arg(slotName(slot)));
@@ -136,12 +151,15 @@ QJsonArray toJson(const std::vector<Record> &records)
 {
     QJsonArray list;
     for (const Record &record : records) {
-        QJsonObject object{{QStringLiteral("sha256"), record.sha256},
-                           {QStringLiteral("bytes"), qint64(record.size)},
-                           {QStringLiteral("kept"), record.keptAt.toString(Qt::ISODateWithMs)},
-                           {QStringLiteral("operation"), record.operation}};
+        QJsonObject object = record.fields;
+        object.insert(QStringLiteral("sha256"), record.sha256);
+        object.insert(QStringLiteral("bytes"), qint64(record.size));
+        object.insert(QStringLiteral("kept"), record.keptAt.toString(Qt::ISODateWithMs));
+        object.insert(QStringLiteral("operation"), record.operation);
         if (record.original)
             object.insert(QStringLiteral("original"), true);
+        else
+            object.remove(QStringLiteral("original"));
         list.append(object);
     }
     return list;
@@ -167,10 +185,15 @@ void refuseDanglingLink(const QString &directory)
 Index readIndex(Host &host, const QString &directory, const QString &driveName)
 {
     const QString path = directory + '/' + kIndexName;
-    Index index{driveName, {}};
+    Index index{driveName, {}, {}};
     if (host.pathKind(path) == PathKind::Missing) {
         refuseDanglingLink(directory);
         return index;
+    }
+    if (const std::int64_t length = host.fileLength(path); length > kMaxIndexLength) {
+        damaged(path, QStringLiteral("%1 bytes, more than the %2 an index may hold")
+                          .arg(length)
+                          .arg(QStringLiteral("16 MiB")));
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(readWhole(host, path), &error);
@@ -185,23 +208,27 @@ Index readIndex(Host &host, const QString &directory, const QString &driveName)
                             .arg(path, named, driveName));
     }
     index.slots = root.value(QStringLiteral("slots")).toObject();
+    index.root = root;
     return index;
 }
 
 void writeIndex(Host &host, const QString &directory, const Index &index)
 {
-    const QJsonObject root{{QStringLiteral("format"), kIndexFormat},
-                           {QStringLiteral("drive"), index.drive},
-                           {QStringLiteral("slots"), index.slots}};
+    QJsonObject root = index.root;
+    root.insert(QStringLiteral("format"), kIndexFormat);
+    root.insert(QStringLiteral("drive"), index.drive);
+    root.insert(QStringLiteral("slots"), index.slots);
     writeWhole(host, directory + '/' + kIndexName, QJsonDocument(root).toJson());
 }
 
-// True when the copy of `record` is in place with its full length: the
-// content is kept and need not be written again.
+// True when the copy at `path` holds the content of `record`, every byte
+// of it: the content is kept and need not be written again. A damaged copy
+// of the same length is written anew.
 bool copyInPlace(Host &host, const QString &path, const Record &record)
 {
     try {
-        return host.pathKind(path) == PathKind::File && host.fileLength(path) == record.size;
+        return host.pathKind(path) == PathKind::File && host.fileLength(path) == record.size &&
+               contentHash(readWhole(host, path)) == record.sha256;
     } catch (const HostError &) {
         return false;
     }
@@ -252,8 +279,12 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
 
     const auto known = std::find_if(records.begin(), records.end(),
                                     [&](const Record &record) { return record.sha256 == sha256; });
-    Record record{sha256, std::int64_t(content.size()), QDateTime::currentDateTimeUtc(),
-                  operationName(operation), records.empty()};
+    Record record{sha256,
+                  std::int64_t(content.size()),
+                  QDateTime::currentDateTimeUtc(),
+                  operationName(operation),
+                  records.empty(),
+                  {}};
     // Content kept already is written again only when someone removed its
     // copy.
     if (known == records.end() || !copyInPlace(host, path, *known)) {
@@ -267,6 +298,7 @@ void keepContent(Host &host, LogoSlot slot, const QString &slotPath, SlotOperati
         if (known == records.end() - 1)
             return;
         record.original = known->original;
+        record.fields = known->fields;
         records.erase(known);
     }
     records.push_back(record);
@@ -295,21 +327,76 @@ std::optional<QString> slotContentHash(Host &host, const QString &path)
     return contentHash(readWhole(host, path));
 }
 
-// The newest of `copies` (newest first) that differs from what the slot
-// holds, so that a second undo undoes the first. Undo is the command
-// line's alone, so its messages name the slot as the command line does.
-KeptCopy latestOtherCopy(const std::vector<KeptCopy> &copies, LogoSlot slot,
-                         const std::optional<QString> &current)
+// The kept copies an undo looks at, each read and checked once.
+class CopyReader {
+public:
+    explicit CopyReader(Host &host) : m_host(host) {}
+
+    const CopyCheck &check(const KeptCopy &copy)
+    {
+        auto known = m_checks.find(copy.sha256);
+        if (known == m_checks.end())
+            known = m_checks.emplace(copy.sha256, checkKeptCopy(m_host, copy)).first;
+        return known->second;
+    }
+
+    bool isSound(const KeptCopy &copy)
+    {
+        const CopyCheck::State state = check(copy).state;
+        return state != CopyCheck::Damaged && state != CopyCheck::Missing;
+    }
+
+private:
+    Host &m_host;
+    std::map<QString, CopyCheck> m_checks;
+};
+
+// The good copy to offer instead of the damaged `chosen`: the next older
+// one that differs from what the slot holds, else the newest such; none
+// when no other copy is sound.
+std::optional<KeptCopy> nextGoodCopy(CopyReader &reader, const std::vector<KeptCopy> &copies,
+                                     const KeptCopy &chosen, const std::optional<QString> &current)
 {
-    const auto differs = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
-        return !current || copy.sha256 != *current;
+    const auto at = std::find_if(copies.begin(), copies.end(), [&](const KeptCopy &copy) {
+        return copy.sha256 == chosen.sha256;
     });
-    if (differs == copies.end()) {
+    std::vector<KeptCopy> order(at, copies.end());
+    order.insert(order.end(), copies.begin(), at);
+    for (const KeptCopy &copy : order) {
+        if (copy.sha256 != chosen.sha256 && (!current || copy.sha256 != *current) &&
+            reader.isSound(copy))
+            return copy;
+    }
+    return std::nullopt;
+}
+
+// The newest of `copies` (newest first) that differs from what the slot
+// holds, so that a second undo undoes the first, and that is sound; the
+// damaged ones passed over go to `skipped`. The messages name the slot as
+// the command line does.
+KeptCopy latestOtherCopy(CopyReader &reader, const std::vector<KeptCopy> &copies, LogoSlot slot,
+                         const std::optional<QString> &current, std::vector<KeptCopy> &skipped)
+{
+    bool anyOther = false;
+    for (const KeptCopy &copy : copies) {
+        if (current && copy.sha256 == *current)
+            continue;
+        anyOther = true;
+        if (reader.isSound(copy))
+            return copy;
+        skipped.push_back(copy);
+    }
+    if (!anyOther) {
         throw HostError(QStringLiteral("the %1 slot holds the only copy kept; there is nothing "
                                        "else to put back")
                             .arg(slotWord(slot)));
     }
-    return *differs;
+    QStringList ids;
+    for (const KeptCopy &copy : skipped)
+        ids << copy.id();
+    throw HostError(QStringLiteral("every other copy of the %1 logo is damaged (%2); there is "
+                                   "nothing sound to put back")
+                        .arg(slotWord(slot), ids.join(QStringLiteral(", "))));
 }
 
 KeptCopy originalCopy(const std::vector<KeptCopy> &copies, LogoSlot slot)
@@ -342,20 +429,82 @@ KeptCopy copyById(const std::vector<KeptCopy> &copies, LogoSlot slot, const QStr
 
 // The kept copy `target` asks for, among `copies` (newest first); throws
 // HostError with the reason when none fits.
-KeptCopy chooseCopy(const std::vector<KeptCopy> &copies, LogoSlot slot, const UndoTarget &target,
-                    const std::optional<QString> &current)
+KeptCopy chooseCopy(CopyReader &reader, const std::vector<KeptCopy> &copies, LogoSlot slot,
+                    const UndoTarget &target, const std::optional<QString> &current,
+                    std::vector<KeptCopy> &skipped)
 {
     if (copies.empty())
         throw HostError(QStringLiteral("no copy of the %1 logo is kept yet").arg(slotWord(slot)));
     switch (target.kind) {
     case UndoTarget::Latest:
-        return latestOtherCopy(copies, slot, current);
+        return latestOtherCopy(reader, copies, slot, current, skipped);
     case UndoTarget::Original:
         return originalCopy(copies, slot);
     case UndoTarget::Id:
         return copyById(copies, slot, target.id);
     }
     throw HostError(QStringLiteral("no such copy"));
+}
+
+// Why a copy that is damaged or missing cannot be put back.
+QString unsoundReason(const KeptCopy &copy, const CopyCheck &check)
+{
+    if (check.state == CopyCheck::Damaged) {
+        return QStringLiteral("the kept copy %1 (%2) no longer holds what was kept")
+            .arg(copy.id(), copy.path);
+    }
+    return check.problem;
+}
+
+// The lock of the store of the drive of `slotPath`, which every slot
+// operation holds from reading the slot until its index is written, so
+// that what one process keeps another never loses. Null when there is
+// nothing to keep and the store cannot be made (a read-only home): then no
+// one keeps anything there, and the operation goes on as it always did.
+// Throws SlotNotKept, and HostError when the host cannot say what is at
+// `slotPath`.
+std::unique_ptr<FileLock> lockStore(Host &host, const QString &slotPath)
+{
+    // A slot path the host cannot look at fails here with the reason the
+    // operation itself would give.
+    const PathKind kind = host.pathKind(slotPath);
+    try {
+        const QString directory = driveDirectory(backupDriveName(host, slotPath));
+        refuseDanglingLink(directory);
+        host.makeDirectories(directory);
+        return host.lockExclusive(directory + '/' + kLockName, kStoreLockWaitMs);
+    } catch (const HostError &error) {
+        if (kind != PathKind::File && error.kind() != ErrorKind::InUse)
+            return nullptr;
+        throw SlotNotKept(slotPath, error.reason());
+    }
+}
+
+// keepSlotFile for a caller that holds the store's lock.
+void keepWhileLocked(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
+{
+    if (host.pathKind(slotPath) != PathKind::File)
+        return;
+    try {
+        keepContent(host, slot, slotPath, operation);
+    } catch (const HostError &error) {
+        throw SlotNotKept(slotPath, error.reason());
+    }
+}
+
+void replaceSlotFile(Host &host, const QString &slotPath, const SlotReplacement &replacement)
+{
+    switch (replacement.kind) {
+    case SlotReplacement::CopyOf:
+        host.copyFile(replacement.source, slotPath);
+        break;
+    case SlotReplacement::Deletion:
+        host.deleteFile(slotPath);
+        break;
+    case SlotReplacement::Bytes:
+        writeWhole(host, slotPath, replacement.bytes);
+        break;
+    }
 }
 
 } // namespace
@@ -373,6 +522,27 @@ QString operationName(SlotOperation operation)
         return QStringLiteral("undo");
     }
     return {};
+}
+
+QString backupStoreStamp(Host &host, const QString &slotPath)
+{
+    try {
+        const QString driveName = backupDriveName(host, slotPath);
+        const QString index = driveDirectory(driveName) + '/' + kIndexName;
+        if (host.pathKind(index) == PathKind::Missing)
+            return driveName + QStringLiteral("\nnothing kept");
+        const std::int64_t length = host.fileLength(index);
+        if (length > kMaxIndexLength)
+            return driveName + QStringLiteral("\n%1 bytes").arg(length);
+        return driveName + '\n' + contentHash(readWhole(host, index));
+    } catch (const HostError &error) {
+        return QStringLiteral("unreadable\n") + error.reason();
+    }
+}
+
+QString keptTimeText(const QDateTime &time)
+{
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QString contentHash(QByteArrayView bytes)
@@ -409,15 +579,8 @@ QString slotBackupDirectory(Host &host, LogoSlot slot, const QString &slotPath)
 
 void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation)
 {
-    // A slot path the host cannot look at fails here with the reason the
-    // operation itself would give.
-    if (host.pathKind(slotPath) != PathKind::File)
-        return;
-    try {
-        keepContent(host, slot, slotPath, operation);
-    } catch (const HostError &error) {
-        throw SlotNotKept(slotPath, error.reason());
-    }
+    const std::unique_ptr<FileLock> lock = lockStore(host, slotPath);
+    keepWhileLocked(host, slot, slotPath, operation);
 }
 
 void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation,
@@ -426,19 +589,13 @@ void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOpe
     // Keeping the slot before a copy that fails at once would record a
     // replacement that never happened.
     host.checkWritable(slotPath);
-    if (replacement.kind != SlotReplacement::CopyOf || canCopyFrom(host, replacement.source))
-        keepSlotFile(host, slot, slotPath, operation);
-    switch (replacement.kind) {
-    case SlotReplacement::CopyOf:
-        host.copyFile(replacement.source, slotPath);
-        break;
-    case SlotReplacement::Deletion:
-        host.deleteFile(slotPath);
-        break;
-    case SlotReplacement::Bytes:
-        writeWhole(host, slotPath, replacement.bytes);
-        break;
+    if (replacement.kind == SlotReplacement::CopyOf && !canCopyFrom(host, replacement.source)) {
+        replaceSlotFile(host, slotPath, replacement);
+        return;
     }
+    const std::unique_ptr<FileLock> lock = lockStore(host, slotPath);
+    keepWhileLocked(host, slot, slotPath, operation);
+    replaceSlotFile(host, slotPath, replacement);
 }
 
 std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath)
@@ -457,25 +614,73 @@ std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotP
 
 QByteArray readKeptCopy(Host &host, const KeptCopy &copy)
 {
-    const QByteArray bytes = readWhole(host, copy.path);
-    if (contentHash(bytes) != copy.sha256) {
-        throw HostError(QStringLiteral("the kept copy %1 (%2) no longer holds what was kept")
-                            .arg(copy.id(), copy.path));
+    CopyCheck check = checkKeptCopy(host, copy);
+    if (check.state == CopyCheck::Damaged || check.state == CopyCheck::Missing)
+        throw HostError(unsoundReason(copy, check));
+    return std::move(check.bytes);
+}
+
+CopyCheck checkKeptCopy(Host &host, const KeptCopy &copy)
+{
+    CopyCheck check;
+    QByteArray bytes;
+    try {
+        bytes = readWhole(host, copy.path);
+    } catch (const HostError &error) {
+        check.problem = error.reason();
+        return check;
     }
-    return bytes;
+    if (contentHash(bytes) != copy.sha256) {
+        check.state = CopyCheck::Damaged;
+        check.problem = QStringLiteral("its bytes no longer match what was kept");
+        return check;
+    }
+    const auto header = std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                  std::min<std::size_t>(std::size_t(bytes.size()), kPaletteOffset));
+    check.problem = logoBitmapProblem(header, bytes.size());
+    check.state = check.problem.isEmpty() ? CopyCheck::Logo : CopyCheck::NotLogo;
+    check.bytes = bytes;
+    return check;
+}
+
+QString copyStateWord(CopyCheck::State state)
+{
+    switch (state) {
+    case CopyCheck::Logo:
+        return QStringLiteral("logo");
+    case CopyCheck::NotLogo:
+        return QStringLiteral("not-logo");
+    case CopyCheck::Damaged:
+        return QStringLiteral("damaged");
+    case CopyCheck::Missing:
+        return QStringLiteral("missing");
+    }
+    return {};
 }
 
 UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
                     const UndoTarget &target)
 {
     const QString installed = installedPath(slot, windowsDirectory);
+    const std::unique_ptr<FileLock> lock = lockStore(host, installed);
     const std::optional<QString> current = slotContentHash(host, installed);
-    const KeptCopy copy = chooseCopy(keptCopies(host, slot, installed), slot, target, current);
-    if (current && *current == copy.sha256)
-        return {copy, false};
-    keepThenReplace(host, slot, installed, SlotOperation::Undo,
-                    SlotReplacement::withBytes(readKeptCopy(host, copy)));
-    return {copy, true};
+    const std::vector<KeptCopy> copies = keptCopies(host, slot, installed);
+    CopyReader reader(host);
+    UndoResult result;
+    result.copy = chooseCopy(reader, copies, slot, target, current, result.skipped);
+    if (current && *current == result.copy.sha256)
+        return result;
+    if (!reader.isSound(result.copy)) {
+        const QString reason = unsoundReason(result.copy, reader.check(result.copy));
+        const std::optional<KeptCopy> next = nextGoodCopy(reader, copies, result.copy, current);
+        if (!next)
+            throw HostError(reason);
+        throw HostError(QStringLiteral("%1; the next good copy is %2").arg(reason, next->id()));
+    }
+    keepWhileLocked(host, slot, installed, SlotOperation::Undo);
+    writeWhole(host, installed, reader.check(result.copy).bytes);
+    result.changed = true;
+    return result;
 }
 
 } // namespace vantrel

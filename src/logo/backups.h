@@ -26,6 +26,17 @@
 // slot operation goes on. So a drive that is not a directory works the
 // same, and a copy that cannot be made stops the operation before the
 // slot is touched.
+//
+// Several processes share the store (the window, terminals, scripts): a
+// slot operation holds the exclusive lock of the drive's lock file
+// (Host::lockExclusive on <drive key>/lock) from reading the slot until
+// the slot is replaced and the index written, so that every content a
+// slot ever held is kept whatever runs at the same moment. Readers need
+// no lock: the index is always replaced whole. An index larger than
+// 16 MiB is refused unread, and keys this version does not know, in the
+// index and in its records, are kept when it is rewritten. A copy whose
+// bytes no longer match its SHA-256 is damaged: the keeping writes it anew
+// and an undo never puts it back.
 
 #include "host/host.h"
 #include "logo/slot_table.h"
@@ -102,14 +113,16 @@ private:
 };
 
 // Keeps the content of the slot file at `slotPath` before `operation`
-// replaces or deletes it. Does nothing when no regular file is there.
+// replaces or deletes it, holding the store's lock while it does. Does
+// nothing when no regular file is there.
 // Otherwise the copy (unless that content is kept already) and then the
 // index are written and committed before this returns, and copies beyond
 // the newest kKeptPerSlot (the original aside) are removed. When the
 // content is the newest kept already, nothing is written at all. Throws
 // SlotNotKept when the slot cannot be read or the copy cannot be written,
-// and HostError when the host cannot say what is at `slotPath`; the slot
-// file is never touched.
+// or when another process holds the store's lock for longer than 10 s
+// ("... is in use by process N"), and HostError when the host cannot say what is at `slotPath`; the
+// slot file is never touched.
 void keepSlotFile(Host &host, LogoSlot slot, const QString &slotPath, SlotOperation operation);
 
 // What an operation puts in place of a slot file.
@@ -132,7 +145,8 @@ struct SlotReplacement {
 };
 
 // The order of every slot operation: keeps the slot file at `slotPath`
-// (keepSlotFile), then puts `replacement` in its place. A copy whose
+// (keepSlotFile), then puts `replacement` in its place, the store's lock
+// held throughout. A copy whose
 // source is not a regular file keeps nothing, since the copy is bound to
 // fail. Throws HostError with the reason when keeping (SlotNotKept) or
 // replacing fails; when keeping fails the slot file is not touched.
@@ -144,10 +158,48 @@ void keepThenReplace(Host &host, LogoSlot slot, const QString &slotPath, SlotOpe
 // is damaged.
 std::vector<KeptCopy> keptCopies(Host &host, LogoSlot slot, const QString &slotPath);
 
+// What a kept copy holds now, for the listing and the History window.
+struct CopyCheck {
+    enum State {
+        // A logo bitmap, as check judges it.
+        Logo,
+        // Sound, but not a logo bitmap.
+        NotLogo,
+        // Its bytes no longer match its SHA-256: never put back.
+        Damaged,
+        // It cannot be read.
+        Missing,
+    };
+    State state = Missing;
+    // check's reason for a copy that is not a logo bitmap, or why the copy
+    // is damaged or cannot be read; empty for a logo.
+    QString problem;
+    // The copy's bytes, for a Logo or NotLogo copy only.
+    QByteArray bytes;
+};
+
+// Reads a kept copy and judges it. Throws nothing.
+CopyCheck checkKeptCopy(Host &host, const KeptCopy &copy);
+
+// The word for a state in the listing: "logo", "not-logo", "damaged",
+// "missing".
+QString copyStateWord(CopyCheck::State state);
+
 // The bytes of a kept copy, checked against its SHA-256. Throws HostError
 // when the copy is missing, cannot be read or no longer holds what was
 // kept.
 QByteArray readKeptCopy(Host &host, const KeptCopy &copy);
+
+// A text that changes whenever the copies kept for the drive of
+// `slotPath` change, whoever changes them: the drive's name and the
+// SHA-256 of its index, for a window that follows the store by looking at
+// it now and then. Throws nothing: a store that cannot be read has a
+// stamp of its own, with the reason.
+QString backupStoreStamp(Host &host, const QString &slotPath);
+
+// When a copy was kept, in local time as the listing shows it:
+// "2026-12-09 14:20:01".
+QString keptTimeText(const QDateTime &time);
 
 // The SHA-256 of `bytes` as 64 lower-case hex digits.
 QString contentHash(QByteArrayView bytes);
@@ -172,15 +224,19 @@ struct UndoResult {
     KeptCopy copy;
     // False when the slot held that content already and was left alone.
     bool changed = false;
+    // Newer copies passed over because they are damaged, newest first.
+    std::vector<KeptCopy> skipped;
 };
 
 // Puts a kept copy of the slot's file back, through the same keeping as
 // every slot operation: what the slot holds is kept first, so an undo can
 // itself be undone. The copy is checked against its SHA-256 before it is
-// written. Throws HostError with the reason when no copy fits `target`
-// (none kept, no original, an unknown or ambiguous id), when the copy is
-// damaged, or when the slot cannot be kept or written; the slot is
-// unchanged then.
+// written. The whole undo holds the store's lock. With UndoTarget::Latest
+// damaged copies are passed over (UndoResult::skipped). Throws HostError
+// with the reason when no copy fits `target` (none kept, no original, an
+// unknown or ambiguous id, every other copy damaged), when the copy asked
+// for is damaged (naming the next good copy when there is one), or when
+// the slot cannot be kept or written; the slot is unchanged then.
 UndoResult UndoSlot(Host &host, LogoSlot slot, const QString &windowsDirectory,
                     const UndoTarget &target);
 

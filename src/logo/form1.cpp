@@ -11,6 +11,7 @@
 #include "image/logo_file.h"
 #include "image/make_logo.h"
 #include "logo/drive_form.h"
+#include "logo/history.h"
 #include "logo/viewer.h"
 #include "ui/classic_look.h"
 #include "ui/controls.h"
@@ -168,6 +169,7 @@ void Form1::createMenus()
     vstart = makeAction(view, "vstart", QStringLiteral("Startup"));
     Vshut = makeAction(view, "Vshut", QStringLiteral("Shutdown"));
     Voff = makeAction(view, "Voff", QStringLiteral("Switch off"));
+    Vhist = makeAction(view, "Vhist", QStringLiteral("History..."));
 
     Help = makeMenu(this, "Help", QStringLiteral("Help"));
     about = makeAction(Help, "about", QStringLiteral("About"));
@@ -206,6 +208,7 @@ void Form1::connectHandlers()
     connect(vstart, &QAction::triggered, this, &Form1::vstart_Click);
     connect(Vshut, &QAction::triggered, this, &Form1::Vshut_Click);
     connect(Voff, &QAction::triggered, this, &Form1::Voff_Click);
+    connect(Vhist, &QAction::triggered, this, &Form1::Vhist_Click);
     connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
     connect(ebitmap, &QAction::triggered, this, &Form1::ebitmap_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
@@ -247,6 +250,8 @@ void Form1::driveChanged()
     showDriveInUse();
     if (!Label1->text().isEmpty() && Label1->text() != noFileCaption())
         showPathInToolTip();
+    if (HistoryForm *history = forms().find<HistoryForm>())
+        history->refresh();
     Q_EMIT driveCChanged();
 }
 
@@ -424,6 +429,11 @@ void Form1::Vshut_Click()
 void Form1::Voff_Click()
 {
     viewSlot(LogoSlot::SwitchOff);
+}
+
+void Form1::Vhist_Click()
+{
+    forms().show<HistoryForm>();
 }
 
 void Form1::run(const QString &commandLine, WindowStyle style, const QString &failureMessage)

@@ -57,6 +57,7 @@ public:
     void vstart_Click();
     void Vshut_Click();
     void Voff_Click();
+    void Vhist_Click();
     void Command8_Click();
     void ebitmap_Click();
     void Command4_Click();
@@ -116,6 +117,7 @@ public:
     QAction *vstart;
     QAction *Vshut;
     QAction *Voff;
+    QAction *Vhist;
     QMenu *Help;
     QAction *about;
 

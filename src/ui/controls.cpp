@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -79,6 +80,16 @@ QSpinBox *makeSpinBox(QWidget *parent, const char *name, int low, int high, int 
     box->setRange(low, high);
     box->setValue(value);
     return box;
+}
+
+QListWidget *makeListBox(QWidget *parent, const char *name, const TwipRect &place)
+{
+    auto *list = new QListWidget(parent);
+    placeControl(*list, name, place);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setTextElideMode(Qt::ElideRight);
+    list->setWordWrap(false);
+    return list;
 }
 
 QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption,

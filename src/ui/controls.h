@@ -25,6 +25,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QMimeData;
 class QPushButton;
@@ -68,6 +69,11 @@ QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items,
 // and holding `value`.
 QSpinBox *makeSpinBox(QWidget *parent, const char *name, int low, int high, int value,
                       const TwipRect &place);
+
+// A list box at its designed place, named `name`, in which one row at a
+// time can be selected. Its rows are plain text (QListWidgetItem shows no
+// markup).
+QListWidget *makeListBox(QWidget *parent, const char *name, const TwipRect &place);
 
 // A frame (group box) at its designed place, named `name`, with `caption`
 // as its title; empty for none.

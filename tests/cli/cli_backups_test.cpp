@@ -13,12 +13,23 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 using namespace vantrel;
 using vantrel::test::CliRun;
@@ -229,6 +240,103 @@ TEST(BackupCommands, UndoFailsWithTheReasonAndLeavesTheSlot)
         EXPECT_EQ(run.err, c.err(disk));
         EXPECT_EQ(disk.drive.read("LOGO.SYS"), "picture A");
     }
+}
+
+// A damaged copy is listed as such, in words and in JSON, and a plain undo
+// passes over it to the next good copy.
+TEST(BackupCommands, ListADamagedCopyAndUndoPassesOverIt)
+{
+    Disk disk;
+    ASSERT_EQ(runCommand({"install", "startup", "C:\\a.bmp"}).code, kExitOk);
+    ASSERT_EQ(runCommand({"install", "startup", "C:\\b.bmp"}).code, kExitOk);
+    QFile copy(disk.kept(LogoSlot::Startup) + '/' + sha256("picture A") + ".sys");
+    ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+    copy.write("X");
+    copy.close();
+
+    const CliRun json = runCommand({"backups", "startup", "--json"});
+    const QJsonObject slot = QJsonDocument::fromJson(json.out.toUtf8())["slots"][0].toObject();
+    EXPECT_EQ(slot["path"].toString() + ' ' + slot["directory"].toString(),
+              "C:\\logo.sys " + disk.kept(LogoSlot::Startup));
+    const QJsonArray copies = slot["copies"].toArray();
+    ASSERT_EQ(copies.size(), 2);
+    const QJsonObject damaged = copies[0].toObject();
+    EXPECT_EQ(QStringList(damaged.keys()).join(' '),
+              "bytes id kept operation original problem sha256 state");
+    EXPECT_EQ(damaged["id"].toString() + ' ' + damaged["state"].toString() + ": " +
+                  damaged["problem"].toString(),
+              id("picture A") + " damaged: its bytes no longer match what was kept");
+    EXPECT_EQ(copies[1]["state"].toString(), "logo");
+    EXPECT_TRUE(copies[1]["original"].toBool());
+    EXPECT_TRUE(runCommand({"backups", "startup"}).out.contains("change       damaged\n"));
+
+    const CliRun undo = runCommand({"undo", "startup"});
+    EXPECT_EQ(undo.code, kExitOk);
+    EXPECT_EQ(withoutTimes(undo.out),
+              "skipped " + id("picture A") + ": its bytes no longer match what was kept\n" +
+                  "put back " + id(disk.original.bytes()) +
+                  " (kept TIME, replaced by change) into the startup slot\n");
+    EXPECT_EQ(disk.drive.read("LOGO.SYS"), disk.original.bytes());
+}
+
+// Starts the real vantrel-cli with `arguments`, its output thrown away,
+// and returns its process id.
+pid_t startCli(const QStringList &arguments)
+{
+    std::vector<QByteArray> bytes{VANTREL_CLI_PATH};
+    for (const QString &argument : arguments)
+        bytes.push_back(argument.toUtf8());
+    std::vector<char *> argv;
+    for (QByteArray &argument : bytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Processes that change one slot at the same moment each keep what they
+// replace: no record is lost to another's write of the index, and the
+// slot holds one whole logo. Each round's logos are new, so that a lost
+// record cannot come back with a later round; 4 x 5 of them fit in what
+// is kept of a slot.
+TEST(BackupCommands, ProcessesChangingOneSlotAtOnceLoseNoCopy)
+{
+    constexpr int kProcesses = 4;
+    constexpr int kRounds = 5;
+    Disk disk;
+    std::set<QString> installed;
+    std::set<QString> replaced{sha256(disk.original.bytes())};
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<pid_t> children;
+        for (int process = 0; process < kProcesses; ++process) {
+            LogoBytes logo;
+            logo.setColour(1, std::uint8_t(round), std::uint8_t(process), 7);
+            const QString name = QStringLiteral("L%1%2.BMP").arg(round).arg(process);
+            disk.drive.write(name, logo.bytes());
+            installed.insert(sha256(logo.bytes()));
+            children.push_back(startCli({"install", "startup", "C:\\" + name}));
+        }
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+    }
+    const QString now = sha256(disk.drive.read("LOGO.SYS"));
+    ASSERT_TRUE(installed.count(now)) << "the slot holds no whole logo";
+    std::set_difference(installed.begin(), installed.end(), &now, &now + 1,
+                        std::inserter(replaced, replaced.end()));
+    FakeHost host;
+    std::set<QString> listed;
+    for (const KeptCopy &copy : keptCopies(host, LogoSlot::Startup, "C:\\logo.sys"))
+        listed.insert(copy.sha256);
+    EXPECT_EQ(listed, replaced);
 }
 
 // What setup makes, on a bare drive, on one with the disk's own shutdown

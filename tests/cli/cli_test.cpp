@@ -135,7 +135,7 @@ TEST(Cli, OverallHelpListsEveryCommand)
         "                                      write a logo's animation as a GIF\n"
         "  plymouth LOGO DIR [--name NAME] [options]\n"
         "                                      write a Plymouth theme of a logo\n"
-        "  backups [startup|shutdown|switchoff]\n"
+        "  backups [startup|shutdown|switchoff] [--json]\n"
         "                                      list the copies kept of replaced slot files\n"
         "  undo startup|shutdown|switchoff [--to ID|original]\n"
         "                                      put a kept copy back into a slot\n"

@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -150,6 +151,14 @@ struct Scene {
     {
         return slotBackupDirectory(host, LogoSlot::Startup, "C:\\logo.sys") + '/' + sha256(bytes) +
                ".sys";
+    }
+
+    // Spoils the first byte of the start-up slot's copy of `bytes`.
+    void damage(const QByteArray &bytes)
+    {
+        QFile copy(copyOf(bytes));
+        ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+        copy.write("X");
     }
 
     const QByteArray original = QByteArray("the disk's own start-up logo\0\xff", 30);
@@ -336,12 +345,13 @@ TEST(Backups, KeepTheSlotBeforeTheOperationTouchesIt)
                   << keeping(22, 2) << "write logo.sys"
                   << "commit logo.sys");
 
-    // What the slot holds now is kept already: only its record moves.
+    // What the slot holds now is kept already, as its copy's hash shows:
+    // only its record moves.
     scene.host.effects.clear();
     RestoreSlot(scene.host, LogoSlot::Startup, kWindows);
     EXPECT_EQ(scene.host.effects,
-              QStringList({"read logo.sys", "read index.json", "write index.json",
-                           "commit index.json", "delete logo.sys"}));
+              QStringList({"read logo.sys", "read index.json", "read " + copy(21),
+                           "write index.json", "commit index.json", "delete logo.sys"}));
 }
 
 TEST(Undo, ToTheOriginalBringsBackTheExactBytes)
@@ -444,14 +454,22 @@ TEST(Undo, RefusesWhatItCannotDoAndLeavesTheSlot)
         {"a damaged copy",
          [](Scene &scene) {
              scene.changeTo("A");
-             QFile copy(scene.copyOf(scene.original));
-             ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
-             copy.write("X");
+             scene.damage(scene.original);
          },
          {UndoTarget::Original, {}},
          [](Scene &scene) {
              return "the kept copy " + sha256(scene.original).left(8) + " (" +
                     scene.copyOf(scene.original) + ") no longer holds what was kept";
+         }},
+        {"every other copy damaged",
+         [](Scene &scene) {
+             scene.changeTo("A");
+             scene.damage(scene.original);
+         },
+         {UndoTarget::Latest, {}},
+         [](Scene &scene) {
+             return "every other copy of the startup logo is damaged (" +
+                    sha256(scene.original).left(8) + "); there is nothing sound to put back";
          }},
     };
     for (const Case &c : cases) {
@@ -526,6 +544,25 @@ TEST(Backups, ACopyThatCannotBeWrittenRefusesTheOperationAndLeavesTheSlot)
     }
 }
 
+// With no start-up file there is nothing to keep: a store that cannot be
+// made does not stand in the way of the restore's own message.
+TEST(Backups, AnEmptySlotNeedsNoStore)
+{
+    Scene scene;
+    ASSERT_TRUE(QFile::remove(scene.drive.path("LOGO.SYS")));
+    const QString backups = scene.dataDirectory.path() + "/vantrel/backups";
+    ASSERT_TRUE(QDir().mkpath(backups));
+    handOver(scene.dataDirectory.path());
+    handOver(scene.drive.root());
+    QFile::setPermissions(backups,
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    runUnprivileged([&] {
+        EXPECT_TRUE(RestoreSlot(scene.host, LogoSlot::Startup, kWindows).has_value());
+        EXPECT_EQ(scene.host.messages, QStringList("The startup logo is already set to default."));
+    });
+    QFile::setPermissions(backups, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 TEST(Backups, RefuseTheChangeWhenTheIndexIsDamagedOrNamesAnotherDrive)
 {
     struct Case {
@@ -548,6 +585,9 @@ TEST(Backups, RefuseTheChangeWhenTheIndexIsDamagedOrNamesAnotherDrive)
         {"another drive",
          "{\"format\": \"vantrel backups 1\", \"drive\": \"/elsewhere\", \"slots\": {}}",
          "belongs to the drive /elsewhere, not to @"},
+        {"too large", QByteArray(17 << 20, ' '),
+         "is damaged (17825792 bytes, more than the 16 MiB an index may hold); move it aside to "
+         "start a new one, the copies beside it stay"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -598,6 +638,33 @@ TEST(Backups, TwoDrivesKeepSeparateCopies)
     ScopedVariable viaLink("VANTREL_DRIVE_C", QFile::encodeName(links.path() + "/./win98/"));
     EXPECT_EQ(slotBackupDirectory(first.host, LogoSlot::Startup, "C:\\logo.sys"), firstDirectory);
     EXPECT_EQ(first.kept(LogoSlot::Startup), QStringList{"O change original"});
+}
+
+// Keeping a content whose copy is damaged (of the same length) writes the
+// copy anew; keys of a newer version, at the top, in a record and as a
+// slot, survive every rewrite of the index.
+TEST(Backups, MendADamagedCopyAndKeepTheKeysOfANewerVersion)
+{
+    Scene scene;
+    scene.changeTo("picture A");
+    const QString index = QFileInfo(scene.copyOf(scene.original)).absolutePath() + "/../index.json";
+    QByteArray json = fileBytes(index);
+    json.replace("\"operation\"", "\"note\": 5, \"operation\"")
+        .replace("\"slots\": {", "\"future\": true, \"slots\": {\"desktop\": [1],");
+    QFile file(index);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(json) == json.size());
+    file.close();
+    scene.changeTo("picture B");
+    scene.damage("picture A");
+    scene.changeTo("picture A");
+    scene.changeTo("picture C");
+    EXPECT_EQ(fileBytes(scene.copyOf("picture A")), "picture A");
+
+    const QJsonObject after = QJsonDocument::fromJson(fileBytes(index)).object();
+    EXPECT_TRUE(after["future"].toBool());
+    EXPECT_EQ(after["slots"]["desktop"].toArray(), QJsonArray{1});
+    EXPECT_EQ(after["slots"]["startup"][0]["note"].toInt(), 5);
+    EXPECT_EQ(after["slots"]["startup"][0]["sha256"].toString(), sha256(scene.original));
 }
 
 } // namespace

@@ -307,7 +307,8 @@ void Form1Test::menus_data()
                                           "exportani=Export Animation..."};
     QTest::newRow("view") << "view"
                           << "View"
-                          << QStringList{"vstart=Startup", "Vshut=Shutdown", "Voff=Switch off"};
+                          << QStringList{"vstart=Startup", "Vshut=Shutdown", "Voff=Switch off",
+                                         "Vhist=History..."};
     QTest::newRow("Help") << "Help"
                           << "Help" << QStringList{"about=About"};
 }

@@ -2,6 +2,7 @@
 
 #include "host/disk/image_files.h"
 #include "host/disk/mtools_drive.h"
+#include "host/file_lock.h"
 #include "host/file_replacement.h"
 #include "host/posix_file.h"
 
@@ -241,6 +242,11 @@ std::unique_ptr<Replacement> SystemHost::replaceFile(const QString &path, Replac
     if (location.onImage())
         return replaceImageFile(*location.volume, location.inside, path, start);
     return replaceNativeFile(location.native, path, start);
+}
+
+std::unique_ptr<FileLock> SystemHost::lockExclusive(const QString &path, int waitMs)
+{
+    return std::make_unique<ExclusiveFileLock>(nativePath(path), std::chrono::milliseconds(waitMs));
 }
 
 const QStringList &SystemHost::bitmapEditors()

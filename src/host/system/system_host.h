@@ -33,6 +33,8 @@ public:
     void makeDirectories(const QString &path) override;
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override;
     std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override;
+    // An OFD lock (host/file_lock.h); refused for a path inside a disk image.
+    std::unique_ptr<FileLock> lockExclusive(const QString &path, int waitMs) override;
     // Throws HostError for a path inside a disk image, which has none.
     QString nativePath(const QString &path) override;
 

@@ -971,3 +971,31 @@ TEST_F(CommandLines, FailWhenNoProgramCanBeFound)
 }
 
 } // namespace
+
+namespace {
+
+// One holder at a time, within a process as between processes; a waiter
+// gives up after its wait and names the holder.
+TEST(LockExclusive, LetsOneHolderInAndNamesItToAWaiter)
+{
+    QTemporaryDir directory;
+    const QString path = directory.path() + "/lock";
+    TestSystemHost host;
+    const QString held = path + " is in use by process " + QString::number(::getpid());
+    {
+        const std::unique_ptr<FileLock> lock = host.lockExclusive(path, 0);
+        EXPECT_EQ(hostError([&] { host.lockExclusive(path, 50); }), held);
+        EXPECT_EQ(hostErrorKind([&] { host.lockExclusive(path, 0); }), ErrorKind::InUse);
+        runInChild([&] {
+            TestSystemHost child;
+            EXPECT_EQ(hostError([&] { child.lockExclusive(path, 50); }), held);
+        });
+    }
+    runInChild([&] {
+        TestSystemHost child;
+        EXPECT_NE(child.lockExclusive(path, 0), nullptr);
+    });
+    EXPECT_NE(host.lockExclusive(path, 0), nullptr);
+}
+
+} // namespace
