@@ -5,6 +5,7 @@
 // with their reasons, and the main window's drop and tool tip.
 
 #include "codec/gif_export.h"
+#include "codec/plymouth_theme.h"
 #include "image/export_animation.h"
 #include "image/make_logo.h"
 #include "logo/form1.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void previewConvertsOffTheUserInterfaceThread();
     void exportWritesTheGifOfTheCurrentLogo();
     void exportRefusesAFileThatIsNoLogo();
+    void exportWritesAPlymouthThemeIntoAnEmptyFolder_data();
+    void exportWritesAPlymouthThemeIntoAnEmptyFolder();
     void pictureDroppedOnTheMainWindowBecomesItsFile();
 };
 
@@ -295,6 +299,65 @@ void MakeLogoTest::exportRefusesAFileThatIsNoLogo()
                                         "bitmap: %2 bytes, expected 129078")
                              .arg(program.path("sky.png"))
                              .arg(length)});
+    QVERIFY(!program.forms.isLoaded<ExportAnimation>());
+}
+
+void MakeLogoTest::exportWritesAPlymouthThemeIntoAnEmptyFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty") << "Clouds" << QStringList() << QString();
+    QTest::newRow("not empty") << "Full" << QStringList{".hidden"}
+                               << "%1 is not empty; choose a new or empty directory";
+    QTest::newRow("no theme name")
+        << "My Theme" << QStringList()
+        << "%1: 'My Theme' cannot name a theme: use 1 to 64 letters, digits, '-', '_' and '.', "
+           "starting with a letter or a digit";
+}
+
+void MakeLogoTest::exportWritesAPlymouthThemeIntoAnEmptyFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(QStringList, present);
+    QFETCH(QString, refusal);
+    Program program;
+    test::LogoBytes logo;
+    logo.clrImportant = 240;
+    const QByteArray bytes = logo.bytes();
+    program.drive.write("moving.sys", bytes);
+    program.drive.makeDirectory(folder);
+    for (const QString &name : present)
+        program.drive.write(folder + '/' + name, "kept");
+    program.main->setLabel1Caption(program.path("moving.sys"));
+    program.main->exportani->trigger();
+    ExportAnimation *form = program.forms.find<ExportAnimation>();
+    QVERIFY(form->Cycles->isEnabled());
+    form->TypeBox->setCurrentText(QStringLiteral("Plymouth theme (folder)"));
+    QVERIFY(!form->Cycles->isEnabled());
+    form->Delay->setValue(100);
+    program.host.dialogAnswers.push_back(program.path(folder));
+    form->Export->click();
+
+    QCOMPARE(program.host.dialogsShown.back().kind, FileDialogKind::Folder);
+    const QStringList names = QDir(program.path(folder)).entryList(QDir::Files | QDir::Hidden);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(program.host.messages, QStringList{"Vantrel could not export the animation: " +
+                                                    refusal.arg(program.path(folder))});
+        QCOMPARE(names, present);
+        QVERIFY(program.forms.isLoaded<ExportAnimation>());
+        return;
+    }
+    const std::vector<ThemeFile> theme = makePlymouthTheme(
+        std::span(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size()), {},
+        {folder, 100, ExportSize::Screen640x480});
+    QCOMPARE(names.size(), qsizetype(theme.size()));
+    for (const ThemeFile &file : theme) {
+        QCOMPARE(program.drive.read(folder + '/' + file.name),
+                 QByteArray(reinterpret_cast<const char *>(file.bytes.data()),
+                            qsizetype(file.bytes.size())));
+    }
+    QVERIFY(program.host.messages.isEmpty());
     QVERIFY(!program.forms.isLoaded<ExportAnimation>());
 }
 
