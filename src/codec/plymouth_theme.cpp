@@ -2,7 +2,6 @@
 
 #include "host/host_error.h"
 
-#include <QDir>
 #include <QRegularExpression>
 
 #include <optional>
@@ -204,8 +203,7 @@ bool mustMakeDirectory(Host &host, const QString &directory)
     default:
         throw HostError(QStringLiteral("%1 is not a directory").arg(directory));
     }
-    const QDir dir(host.nativePath(directory));
-    if (!dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    if (!host.directoryIsEmpty(directory)) {
         throw HostError(
             QStringLiteral("%1 is not empty; choose a new or empty directory").arg(directory));
     }
@@ -238,8 +236,13 @@ void writePlymouthTheme(Host &host, const QString &directory, const std::vector<
                 // to report.
             }
         }
-        if (made)
-            QDir().rmdir(host.nativePath(directory));
+        if (made) {
+            try {
+                host.removeEmptyDirectory(directory);
+            } catch (const HostError &) {
+                // As above.
+            }
+        }
         throw;
     }
 }

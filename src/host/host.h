@@ -149,6 +149,12 @@ public:
     // there already is fine. Throws HostError when something else is in the
     // way or a directory cannot be made.
     virtual void makeDirectories(const QString &path) = 0;
+    // Whether the directory `path` holds no entry at all, hidden ones
+    // counted. Throws HostError when it is no directory or cannot be read.
+    virtual bool directoryIsEmpty(const QString &path) = 0;
+    // Removes the empty directory `path`. Throws HostError when it is
+    // missing, not empty or cannot be removed.
+    virtual void removeEmptyDirectory(const QString &path) = 0;
     virtual std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) = 0;
     // Starts replacing the file at `path` (see Replacement), with the current
     // position at byte 0. Throws HostError

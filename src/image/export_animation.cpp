@@ -1,9 +1,12 @@
 #include "image/export_animation.h"
 
+#include "codec/plymouth_theme.h"
 #include "image/logo_file.h"
 #include "ui/controls.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -41,6 +44,20 @@ void writeGif(Host &host, std::span<const std::uint8_t> logo, const QString &tar
         QByteArrayView(reinterpret_cast<const char *>(gif.data()), qsizetype(gif.size())));
 }
 
+// A Plymouth theme named after the folder it fills. The window has no
+// shutdown logo to give it.
+void writePlymouth(Host &host, std::span<const std::uint8_t> logo, const QString &target,
+                   const ExportSettings &settings)
+{
+    PlymouthOptions options;
+    options.name = QFileInfo(QDir::cleanPath(target)).fileName();
+    if (const QString problem = themeNameProblem(options.name); !problem.isEmpty())
+        throw HostError(QStringLiteral("%1: %2").arg(target, problem));
+    options.delayMs = settings.gif.delayMs;
+    options.size = settings.size;
+    writePlymouthTheme(host, target, logo, {}, options);
+}
+
 QLabel *makeCaption(QWidget *parent, const char *name, const char *caption, const TwipRect &place)
 {
     return makeLabel(parent, name, QString::fromLatin1(caption), place);
@@ -56,8 +73,10 @@ QString failureMessage(const QString &reason)
 const std::vector<ExportType> &exportTypes()
 {
     static const std::vector<ExportType> types{
-        {QStringLiteral("Animated GIF"), QStringLiteral("GIF pictures (*.gif)|*.gif"),
-         QStringLiteral(".gif"), writeGif},
+        {QStringLiteral("Animated GIF"), FileDialogKind::Save,
+         QStringLiteral("GIF pictures (*.gif)|*.gif"), QStringLiteral(".gif"), true, writeGif},
+        {QStringLiteral("Plymouth theme (folder)"), FileDialogKind::Folder, QString(), QString(),
+         false, writePlymouth},
     };
     return types;
 }
@@ -99,6 +118,7 @@ void ExportAnimation::connectHandlers()
 {
     connect(Export, &QPushButton::clicked, this, &ExportAnimation::Export_Click);
     connect(Close, &QPushButton::clicked, this, &ExportAnimation::Close_Click);
+    connect(TypeBox, &QComboBox::currentIndexChanged, this, &ExportAnimation::TypeBox_Change);
 }
 
 void ExportAnimation::Form_Load()
@@ -122,28 +142,43 @@ ExportSettings ExportAnimation::settings() const
     return settings;
 }
 
-void ExportAnimation::Export_Click()
+std::optional<QString> ExportAnimation::askTarget(const ExportType &type)
 {
-    const ExportType &type = exportTypes()[std::size_t(TypeBox->currentIndex())];
     FileDialog dialog;
     dialog.DialogTitle = QStringLiteral("Export Animation");
     dialog.Filter = type.filter;
     dialog.FilterIndex = 1;
     dialog.CancelError = true;
-    dialog.FileName = fileBaseName(m_source) + type.extension;
+    if (type.dialog == FileDialogKind::Save)
+        dialog.FileName = fileBaseName(m_source) + type.extension;
     try {
-        host().showFileDialog(dialog, FileDialogKind::Save);
+        host().showFileDialog(dialog, type.dialog);
     } catch (const std::exception &) {
-        return;
+        return std::nullopt;
     }
-    const QString target = withExtension(dialog.FileName, type.extension);
+    if (type.dialog == FileDialogKind::Save)
+        return withExtension(dialog.FileName, type.extension);
+    return dialog.FileName;
+}
+
+void ExportAnimation::Export_Click()
+{
+    const ExportType &type = exportTypes()[std::size_t(TypeBox->currentIndex())];
+    const std::optional<QString> target = askTarget(type);
+    if (!target)
+        return;
     try {
-        type.write(host(), readLogoFile(host(), m_source), target, settings());
+        type.write(host(), readLogoFile(host(), m_source), *target, settings());
     } catch (const HostError &error) {
         host().messageBox(failureMessage(error.reason()));
         return;
     }
     forms().unload(*this);
+}
+
+void ExportAnimation::TypeBox_Change()
+{
+    Cycles->setEnabled(exportTypes()[std::size_t(TypeBox->currentIndex())].counted);
 }
 
 void ExportAnimation::Close_Click()

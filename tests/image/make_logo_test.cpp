@@ -5,6 +5,7 @@
 // with their reasons, and the main window's drop and tool tip.
 
 #include "codec/gif_export.h"
+#include "codec/plymouth_theme.h"
 #include "image/export_animation.h"
 #include "image/make_logo.h"
 #include "logo/form1.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void previewConvertsOffTheUserInterfaceThread();
     void exportWritesTheGifOfTheCurrentLogo();
     void exportRefusesAFileThatIsNoLogo();
+    void exportWritesAPlymouthThemeIntoAnEmptyFolder_data();
+    void exportWritesAPlymouthThemeIntoAnEmptyFolder();
     void pictureDroppedOnTheMainWindowBecomesItsFile();
 };
 
@@ -296,6 +300,57 @@ void MakeLogoTest::exportRefusesAFileThatIsNoLogo()
                              .arg(program.path("sky.png"))
                              .arg(length)});
     QVERIFY(!program.forms.isLoaded<ExportAnimation>());
+}
+
+void MakeLogoTest::exportWritesAPlymouthThemeIntoAnEmptyFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty") << "Clouds" << QString();
+    QTest::newRow("not empty") << "Full"
+                               << "%1 is not empty; choose a new or empty directory";
+    QTest::newRow("no theme name") << "My Theme"
+                                   << "%1: 'My Theme' cannot name a theme: use 1 to "
+                                      "64 letters, digits, '-', '_' and '.', "
+                                      "starting with a letter or a digit";
+}
+
+void MakeLogoTest::exportWritesAPlymouthThemeIntoAnEmptyFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, refusal);
+    Program program;
+    const QByteArray bytes = test::LogoBytes().bytes();
+    program.drive.write("still.sys", bytes);
+    program.drive.makeDirectory(folder);
+    if (folder == "Full")
+        program.drive.write("Full/.hidden", "kept");
+    program.main->setLabel1Caption(program.path("still.sys"));
+    program.main->exportani->trigger();
+    ExportAnimation *form = program.forms.find<ExportAnimation>();
+    QVERIFY(form->Cycles->isEnabled());
+    form->TypeBox->setCurrentText(QStringLiteral("Plymouth theme (folder)"));
+    QVERIFY(!form->Cycles->isEnabled());
+    form->Delay->setValue(100);
+    program.host.dialogAnswers.push_back(program.path(folder));
+    form->Export->click();
+
+    QCOMPARE(program.host.dialogsShown.back().kind, FileDialogKind::Folder);
+    QCOMPARE(program.forms.isLoaded<ExportAnimation>(), !refusal.isEmpty());
+    const QStringList names = QDir(program.path(folder)).entryList(QDir::Files | QDir::Hidden);
+    if (!refusal.isEmpty()) {
+        QCOMPARE(program.host.messages, QStringList{"Vantrel could not export the animation: " +
+                                                    refusal.arg(program.path(folder))});
+        QCOMPARE(names, folder == "Full" ? QStringList{".hidden"} : QStringList());
+        return;
+    }
+    const std::vector<ThemeFile> theme = makePlymouthTheme(
+        std::vector<std::uint8_t>(bytes.begin(), bytes.end()), {}, {folder, 100, {}});
+    QCOMPARE(names.size(), qsizetype(theme.size()));
+    for (const ThemeFile &file : theme) {
+        const QByteArray written = program.drive.read(folder + '/' + file.name);
+        QCOMPARE(std::vector<std::uint8_t>(written.begin(), written.end()), file.bytes);
+    }
 }
 
 void MakeLogoTest::pictureDroppedOnTheMainWindowBecomesItsFile()

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
@@ -224,6 +225,48 @@ void SystemHost::makeDirectories(const QString &path)
         errno = error;
         fail(QStringLiteral("cannot create the directory"), made);
     }
+}
+
+namespace {
+
+// Directories inside a disk image are made (makeDirectories), never listed
+// or removed: the native path of a directory that is not inside one.
+QString nativeDirectory(const Location &location, const QString &path, const QString &verb)
+{
+    if (location.onImage()) {
+        throw HostError(
+            QStringLiteral("cannot %1 %2: not possible for a directory inside a disk image")
+                .arg(verb, path));
+    }
+    return location.native;
+}
+
+} // namespace
+
+bool SystemHost::directoryIsEmpty(const QString &path)
+{
+    const QString verb = QStringLiteral("list");
+    const QString native = nativeDirectory(m_drives.locate(path), path, verb);
+    const std::unique_ptr<DIR, int (*)(DIR *)> dir(::opendir(encoded(native).constData()),
+                                                   ::closedir);
+    if (!dir)
+        fail("cannot " + verb, path);
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            return false;
+    }
+    if (errno != 0)
+        fail("cannot " + verb, path);
+    return true;
+}
+
+void SystemHost::removeEmptyDirectory(const QString &path)
+{
+    const QString verb = QStringLiteral("remove");
+    const QString native = nativeDirectory(m_drives.locate(path), path, verb);
+    if (::rmdir(encoded(native).constData()) != 0)
+        fail("cannot " + verb, path);
 }
 
 std::unique_ptr<BinaryFile> SystemHost::openBinary(const QString &path, FileAccess access)

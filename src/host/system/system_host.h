@@ -31,6 +31,10 @@ public:
     std::int64_t fileLength(const QString &path) override;
     PathKind pathKind(const QString &path) override;
     void makeDirectories(const QString &path) override;
+    // Both refuse a directory inside a disk image, which mtools cannot
+    // tell empty or remove here.
+    bool directoryIsEmpty(const QString &path) override;
+    void removeEmptyDirectory(const QString &path) override;
     std::unique_ptr<BinaryFile> openBinary(const QString &path, FileAccess access) override;
     std::unique_ptr<Replacement> replaceFile(const QString &path, ReplaceFrom start) override;
     // An OFD lock (host/file_lock.h); refused for a path inside a disk image.

@@ -273,6 +273,8 @@ TEST(ImageDrive, EveryFileServiceWorksInsideTheImage)
         EXPECT_EQ(hostErrorKind([&] { host.copyFile(drive.native("backup.sys"), "C:\\WINDOWS"); }),
                   ErrorKind::IsDirectory);
         EXPECT_EQ(drive.image.names("/"), (QStringList{"WINDOWS/", "new.sys"}));
+        EXPECT_EQ(hostError([&] { host.directoryIsEmpty("C:\\WINDOWS"); }),
+                  "cannot list C:\\WINDOWS: not possible for a directory inside a disk image");
 
         // Pictures are decoded from a private copy.
         drive.image.write("/logo.sys", LogoBytes().bytes());

@@ -671,6 +671,22 @@ TEST(MakeDirectories, MakesEveryMissingDirectoryAndAcceptsExistingOnes)
               "cannot create the directory " + drive.path("file") + ": a file is in the way");
 }
 
+TEST(MakeDirectories, TellsAnEmptyDirectoryAndRemovesOnlyThat)
+{
+    TempDrive drive;
+    TestSystemHost host;
+    drive.write("full/.hidden", "x");
+    drive.makeDirectory("empty");
+    EXPECT_FALSE(host.directoryIsEmpty("C:\\full"));
+    EXPECT_TRUE(host.directoryIsEmpty("C:\\empty"));
+    EXPECT_EQ(hostError([&] { host.directoryIsEmpty("C:\\full\\.hidden"); }),
+              "cannot list C:\\full\\.hidden: Not a directory");
+    EXPECT_EQ(hostError([&] { host.removeEmptyDirectory("C:\\full"); }),
+              "cannot remove C:\\full: Directory not empty");
+    host.removeEmptyDirectory("C:\\empty");
+    EXPECT_EQ(directoryNames(drive.root()), QStringList{"full"});
+}
+
 TEST(MakeDirectories, ReportsWhichDirectoryCannotBeMade)
 {
     TempDrive drive;
