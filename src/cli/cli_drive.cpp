@@ -67,8 +67,13 @@ int driveCommand(const QStringList &arguments, CommandContext &context)
     } else if (!operands.isEmpty()) {
         context.out << "remembered drive C: " << rememberDrive(host, operands.first()) << "\n";
     } else {
-        context.out << "drive C: " << driveInUseText() << "  ("
-                    << driveSourceName(driveInUse().source) << ")\n";
+        const QString drive = driveInUseText();
+        const DriveSource source = driveInUse().source;
+        context.out << "drive C: " << drive;
+        // The default drive's text names itself so already.
+        if (source != DriveSource::Default || !drive.endsWith(QStringLiteral(" (default)")))
+            context.out << "  (" << driveSourceName(source) << ")";
+        context.out << "\n";
         return kExitOk;
     }
     if (qEnvironmentVariableIsSet("VANTREL_DRIVE_C"))

@@ -122,7 +122,7 @@ TEST_F(DriveChoiceTest, DriveRemembersChecksAndForgets)
                   .toStdString());
     EXPECT_EQ(runCommand({"drive", "--forget"}).code, kExitOk);
     EXPECT_EQ(runCommand({"drive"}).out,
-              "drive C: " + DriveMap::defaultDriveC() + " (default)  (default)\n");
+              "drive C: " + DriveMap::defaultDriveC() + " (default)\n");
     QTextStream err(stderr);
     ConsoleHost host(err);
     EXPECT_EQ(recentDrives(host), QStringList{image.path() + "@2"});
